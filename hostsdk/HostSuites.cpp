@@ -1,0 +1,3 @@
+#include "HostSuites.h"
+
+SPBasicSuite* sSPBasic = nullptr;

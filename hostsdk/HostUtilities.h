@@ -1,0 +1,31 @@
+// Host-SDK utilities linked into the plug-in: the globals handle and the host capability checks.
+#ifndef QUENFIELD_HOSTSDK_HOSTUTILITIES_H
+#define QUENFIELD_HOSTSDK_HOSTUTILITIES_H
+
+#include "ExportInterface.h"
+
+#include <cstdint>
+
+// Fills a fresh globals block.
+typedef void (*GlobalsInitProc)(void* block);
+
+// Returns the locked globals block kept in *data, creating it on the first call (when *data is 0). Writes the
+// result pointer and the parameter block into the block's first two pointer-sized fields and sets *result to
+// 0. Null when the handle cannot be created or locked.
+void* AllocateGlobals(int16_t* result, void* paramBlock, HandleProcs* procs, int32_t size, intptr_t* data,
+                      GlobalsInitProc init);
+
+// The host's handle routines are usable: version 1, at least eight routines, the first four present.
+Boolean HostHandleProcsAvailable(const HandleProcs* procs);
+// These use the host's routines when they are usable and the platform's own handles otherwise.
+Handle HostNewHandle(HandleProcs* procs, int32_t size);
+void* HostLockHandle(HandleProcs* procs, Handle h, Boolean moveHigh);
+void HostUnlockHandle(HandleProcs* procs, Handle h);
+void HostDisposeHandle(HandleProcs* procs, Handle h);
+
+// True when the host offers advanceState.
+bool HostAdvanceStateAvailable(ExportAdvanceStateProc proc);
+// The same, and when it is false the user is told that the host is too old to deliver pixels.
+bool WarnHostAdvanceStateAvailable(ExportAdvanceStateProc proc);
+
+#endif

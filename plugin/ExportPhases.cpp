@@ -1,0 +1,113 @@
+// The phases of one export, one per selector. Each reports every step through CheckStore; the first error
+// wins.
+#include "Error.h"
+#include "Export/Classify.h"
+#include "Export/ExportFile.h"
+#include "Export/ExportImage.h"
+#include "Export/ExportLocation.h"
+#include "PluginMain.h"
+#include "System/Helpers.h"
+#include "System/Launch.h"
+#include "System/Path.h"
+
+#include <string>
+
+namespace {
+
+const int32_t iMAX_DATA = 0x80000;
+const int32_t i32BIT_COORDINATES = 1;
+const unsigned int uiPATH_CAPACITY = 256;
+
+void RequireSession(const SGlobals* globals) {
+    _hlp::Require(globals != nullptr && globals->pExportRecord != nullptr);
+}
+
+// Folder and name joined, with the name's stem shortened when the whole would not fit the path field: a path
+// cut anywhere else would name a different file than the one written. Empty when no stem fits at all.
+std::string FitPath(const std::string& folder, const std::string& name) {
+    const std::string path = _hlp::CreatePath(folder, name);
+    const size_t capacity = uiPATH_CAPACITY - 1;
+    if (path.size() <= capacity) {
+        return path;
+    }
+    const size_t point = name.rfind(cPOINT);
+    const std::string stem = name.substr(0, point);
+    const std::string extension = point == std::string::npos ? std::string() : name.substr(point);
+    const size_t excess = path.size() - capacity;
+    if (stem.size() <= excess) {
+        return std::string();
+    }
+    return _hlp::CreatePath(folder, stem.substr(0, stem.size() - excess) + extension);
+}
+
+} // namespace
+
+void DispatchExportPrepare(SGlobals* globals) {
+    RequireSession(globals);
+    ExportRecord* record = globals->pExportRecord;
+    if (CheckStore(globals, CheckEnvironment(record))) {
+        record->maxData = _hlp::MathMin<long>(record->maxData, iMAX_DATA);
+        record->PluginUsing32BitCoordinates = i32BIT_COORDINATES;
+    }
+}
+
+int16_t CheckEnvironment(const ExportRecord* record) {
+    _hlp::Require(record != nullptr);
+    if (record->HostSupports32BitCoordinates != i32BIT_COORDINATES) {
+        return eERROR_PARAM;
+    }
+    return CheckMode(record);
+}
+
+int16_t CheckMode(const ExportRecord* record) {
+    _hlp::Require(record != nullptr);
+    return _exp::GetInputMode(record) == _exp::eINPUT_MODE_NONE ? eERROR_UNSUPPORTED_DOCUMENT : eERROR_NONE;
+}
+
+void DispatchExportStart(SGlobals* globals) {
+    RequireSession(globals);
+    bool exported = false;
+    if (CheckStore(globals, SetExportFile(globals)) && CheckStore(globals, _exp::OpenExportFile(globals))) {
+        exported = CheckStore(globals, _exp::ExportImage(globals));
+        // Closed whether or not the image was written; the companion only ever sees a complete, closed file.
+        const bool closed = CheckStore(globals, _exp::CloseExportFile(globals));
+        if (closed && exported) {
+            CheckStore(globals, _sys::StartApplication(std::string(globals->aPath)));
+        }
+    }
+    CheckStore(globals, SetExportFinished(globals));
+}
+
+int16_t SetExportFile(SGlobals* globals) {
+    RequireSession(globals);
+    _hlp::MiscFill<char>(globals->aPath, uiPATH_CAPACITY, cTRAILING_ZERO);
+    std::string folder;
+    std::string name;
+    if (!_exp::GetExportFolder(folder, true) || !_exp::GetExportFilename(globals->pExportRecord, name)) {
+        return eERROR_PARAM;
+    }
+    const std::string path = FitPath(folder, name);
+    if (path.empty()) {
+        return eERROR_PARAM;
+    }
+    _hlp::StrCopy(globals->aPath, uiPATH_CAPACITY, path.c_str());
+    return eERROR_NONE;
+}
+
+void DispatchExportContinue(SGlobals* globals) {
+    RequireSession(globals);
+    CheckStore(globals, SetExportFinished(globals));
+    CheckStore(globals, eERROR_PARAM);
+}
+
+void DispatchExportFinish(SGlobals* globals) {
+    RequireSession(globals);
+}
+
+int16_t SetExportFinished(SGlobals* globals) {
+    if (globals == nullptr || globals->pExportRecord == nullptr) {
+        return eERROR_PARAM;
+    }
+    _hlp::SetRect(globals->pExportRecord->theRect32, 0, 0, 0, 0);
+    return eERROR_NONE;
+}

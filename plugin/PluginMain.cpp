@@ -1,0 +1,98 @@
+#include "PluginMain.h"
+
+#include "Error.h"
+#include "Export/Classify.h"
+#include "HostSuites.h"
+#include "HostUtilities.h"
+#include "System/Files.h"
+#include "platform/AboutBox.h"
+
+#include <new>
+
+namespace {
+
+void RunSelector(int16_t selector, ExportRecord* record, intptr_t* data, int16_t* result,
+                 SGlobals*& globals) {
+    if (selector == exportSelectorAbout) {
+        auto* about = reinterpret_cast<AboutRecord*>(record);
+        sSPBasic = about->sSPBasic;
+        *result = ShowAboutDlg(about);
+        return;
+    }
+    sSPBasic = record->sSPBasic;
+    *result = Allocate(&globals, record, data, result);
+    if (*result != 0) {
+        return;
+    }
+    switch (selector) {
+    case exportSelectorStart:
+        DispatchExportStart(globals);
+        break;
+    case exportSelectorContinue:
+        DispatchExportContinue(globals);
+        break;
+    case exportSelectorFinish:
+        DispatchExportFinish(globals);
+        break;
+    case exportSelectorPrepare:
+        DispatchExportPrepare(globals);
+        break;
+    default:
+        break;
+    }
+}
+
+// Whatever failed, the host gets its code and nothing stays open: the file, the buffer, the requested region.
+void Fail(SGlobals* globals, int16_t* result, int32_t code) noexcept {
+    if (globals != nullptr) {
+        _sys::CloseFile(globals->iFile);
+        _exp::DestroyBuffer(globals->pBuffer);
+        SetExportFinished(globals);
+    }
+    *result = static_cast<int16_t>(code);
+}
+
+} // namespace
+
+void MainProc(int16_t selector, ExportRecord* record, intptr_t* data, int16_t* result) {
+    if (record == nullptr || data == nullptr || result == nullptr) {
+        return;
+    }
+    SGlobals* globals = nullptr;
+    try {
+        RunSelector(selector, record, data, result, globals);
+    } catch (EError code) {
+        Fail(globals, result, code);
+    } catch (const std::bad_alloc&) {
+        Fail(globals, result, eERROR_NO_MEMORY);
+    } catch (...) {
+        Fail(globals, result, eERROR_PARAM);
+    }
+    // The host keeps the block movable between calls, so every lock taken here is given back, also after a
+    // failure.
+    if (globals != nullptr) {
+        HostUnlockHandle(record->handleProcs, reinterpret_cast<Handle>(*data));
+    }
+}
+
+int16_t Allocate(SGlobals** globals, ExportRecord* record, intptr_t* data, int16_t* result) {
+    _hlp::Require(globals != nullptr && record != nullptr && data != nullptr && result != nullptr);
+    void* block =
+        AllocateGlobals(result, record, record->handleProcs, sizeof(SGlobals), data, CB_InitGlobals);
+    if (block == nullptr) {
+        return eERROR_NO_MEMORY;
+    }
+    *globals = static_cast<SGlobals*>(block);
+    return eERROR_NONE;
+}
+
+Boolean CheckStore(SGlobals* globals, int16_t code) {
+    _hlp::Require(globals != nullptr);
+    if (code == eERROR_NONE) {
+        return true;
+    }
+    if (*globals->pResult == eERROR_NONE) {
+        *globals->pResult = code;
+    }
+    return false;
+}

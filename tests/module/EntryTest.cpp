@@ -1,0 +1,189 @@
+// The entry point and the session phases, driven through the loaded module as a host drives them.
+#include "PluginModule.h"
+#include "TestHandles.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+class Entry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        procs = testhandles::Procs();
+        std::memset(&record, 0, sizeof record);
+        record.handleProcs = &procs;
+        record.HostSupports32BitCoordinates = 1;
+        record.maxData = 100000;
+        record.imageMode = plugInModeRGBColor;
+        record.depth = 8;
+        record.planes = 3;
+        record.imageSize32 = VPoint{2, 2};
+        record.theRect32 = VRect{0, 0, 1, 1};
+    }
+    void TearDown() override {
+        if (data != 0 && procs.validProc(reinterpret_cast<Handle>(data))) {
+            procs.disposeProc(reinterpret_cast<Handle>(data));
+        }
+    }
+
+    int16_t Call(int16_t selector) {
+        result = 0x7777;
+        module.call(selector, &record, &data, &result);
+        return result;
+    }
+
+    PluginModule module;
+    HandleProcs procs{};
+    ExportRecord record{};
+    intptr_t data = 0;
+    int16_t result = 0;
+};
+
+TEST_F(Entry, NullPointersWriteNothingWhateverTheSelector) {
+    for (int16_t selector : {0, 1, 2, 3, 4, 7, -1}) {
+        int16_t untouched = 0x1234;
+        module.call(selector, nullptr, &data, &untouched);
+        module.call(selector, &record, nullptr, &untouched);
+        EXPECT_EQ(untouched, 0x1234) << "selector " << selector;
+        module.call(selector, &record, &data, nullptr);
+    }
+    EXPECT_EQ(data, 0);
+}
+
+TEST_F(Entry, UnknownSelectorsCreateTheGlobalsAndReportZero) {
+    for (int16_t selector : {5, 7, 100, -3}) {
+        EXPECT_EQ(Call(selector), 0) << "selector " << selector;
+    }
+    ASSERT_NE(data, 0);
+    EXPECT_EQ(testhandles::Locks(reinterpret_cast<Handle>(data)), 0)
+        << "the handle is unlocked on the way out";
+    EXPECT_EQ(record.theRect32.right, 1) << "no phase ran";
+}
+
+TEST_F(Entry, GlobalsAreCreatedOnceAndKeptAcrossCalls) {
+    testhandles::Reset();
+    Call(exportSelectorFinish);
+    const intptr_t first = data;
+    ASSERT_NE(first, 0);
+    Call(exportSelectorFinish);
+    Call(exportSelectorContinue);
+    EXPECT_EQ(data, first);
+    EXPECT_EQ(testhandles::Created(), 1);
+    EXPECT_EQ(procs.getSizeProc(reinterpret_cast<Handle>(data)) >= 280, true);
+}
+
+TEST_F(Entry, ContinueReportsParamErrorAndEmptiesTheRegion) {
+    EXPECT_EQ(Call(exportSelectorContinue), exportErrParam);
+    EXPECT_EQ(record.theRect32.top, 0);
+    EXPECT_EQ(record.theRect32.right, 0);
+    EXPECT_EQ(record.theRect32.bottom, 0);
+}
+
+TEST_F(Entry, FinishReportsSuccess) {
+    EXPECT_EQ(Call(exportSelectorFinish), 0);
+}
+
+struct PrepareCase {
+    int32_t supports32;
+    int32_t maxDataIn;
+    int16_t expected;
+    int32_t maxDataOut;
+    int32_t using32;
+};
+
+class Prepare : public Entry, public ::testing::WithParamInterface<PrepareCase> {};
+
+TEST_P(Prepare, ChecksTheHandshakeAndCapsMaxData) {
+    const PrepareCase& c = GetParam();
+    record.HostSupports32BitCoordinates = c.supports32;
+    record.maxData = c.maxDataIn;
+    record.PluginUsing32BitCoordinates = 0;
+    EXPECT_EQ(Call(exportSelectorPrepare), c.expected);
+    EXPECT_EQ(record.maxData, c.maxDataOut);
+    EXPECT_EQ(record.PluginUsing32BitCoordinates, c.using32);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Prepare,
+                         ::testing::Values(PrepareCase{1, 100000, 0, 100000, 1},
+                                           PrepareCase{1, 10000000, 0, 524288, 1},
+                                           PrepareCase{1, -5, 0, -5, 1},
+                                           PrepareCase{2, 10000000, -50, 10000000, 0},
+                                           PrepareCase{0, 10000000, -50, 10000000, 0}));
+
+struct ModeCase {
+    int16_t mode;
+    int16_t depth;
+    int16_t planes;
+};
+
+class PrepareRefuses : public Entry, public ::testing::WithParamInterface<ModeCase> {};
+
+TEST_P(PrepareRefuses, UnsupportedDocumentsWithUnsupportedDocumentCode) {
+    record.imageMode = GetParam().mode;
+    record.depth = GetParam().depth;
+    record.planes = GetParam().planes;
+    record.maxData = 10000000;
+    EXPECT_EQ(Call(exportSelectorPrepare), exportErrUnsupportedDocument);
+    EXPECT_EQ(record.maxData, 10000000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PrepareRefuses,
+                         ::testing::Values(ModeCase{4, 8, 4}, // CMYK
+                                           ModeCase{plugInModeRGBColor, 8, 2},
+                                           ModeCase{plugInModeRGB48, 24, 3},
+                                           ModeCase{plugInModeGrayScale, 8, 0}));
+
+TEST_F(Entry, HostHandleRoutinesHoldTheGlobals) {
+    testhandles::Reset();
+    Call(exportSelectorFinish);
+    EXPECT_EQ(testhandles::Created(), 1);
+    EXPECT_TRUE(procs.validProc(reinterpret_cast<Handle>(data)));
+}
+
+TEST_F(Entry, UnusableHandleRoutinesFallBackOnTheModulesOwnMemory) {
+    for (auto spoil :
+         {+[](HandleProcs& p) { p.handleProcsVersion = 2; }, +[](HandleProcs& p) { p.numHandleProcs = 7; },
+          +[](HandleProcs& p) { p.setSizeProc = nullptr; }}) {
+        HandleProcs spoilt = testhandles::Procs();
+        spoil(spoilt);
+        record.handleProcs = &spoilt;
+        intptr_t slot = 0;
+        testhandles::Reset();
+        int16_t code = 0x7777;
+        module.call(exportSelectorContinue, &record, &slot, &code);
+        EXPECT_EQ(code, exportErrParam);
+        EXPECT_NE(slot, 0);
+        EXPECT_EQ(testhandles::Created(), 0);
+        module.call(exportSelectorFinish, &record, &slot, &code);
+        EXPECT_EQ(code, 0) << "the fallback block is found again on the next call";
+    }
+    record.handleProcs = &procs;
+}
+
+TEST_F(Entry, NoHandleRoutinesAtAllFallBackToo) {
+    record.handleProcs = nullptr;
+    EXPECT_EQ(Call(exportSelectorFinish), 0);
+    EXPECT_NE(data, 0);
+    data = 0; // not one of the test host's handles
+}
+
+TEST_F(Entry, AHandleThatCannotBeLockedReportsNoMemory) {
+    procs.lockProc = [](Handle, Boolean) -> void* { return nullptr; };
+    testhandles::Reset();
+    EXPECT_EQ(Call(exportSelectorFinish), exportErrNoMemory);
+    EXPECT_EQ(data, 0) << "the fresh handle is disposed of, the slot stays empty";
+    EXPECT_EQ(testhandles::Live(), 0);
+}
+
+TEST_F(Entry, StartWithoutExportFolderReportsParamErrorAndEmptiesTheRegion) {
+    setenv("TMPDIR", "/nonexistent-quenfield-folder/x", 1);
+    const int16_t code = Call(exportSelectorStart);
+    unsetenv("TMPDIR");
+    EXPECT_NE(code, 0);
+    EXPECT_EQ(record.theRect32.bottom, 0);
+    EXPECT_EQ(record.theRect32.right, 0);
+}
+
+} // namespace
