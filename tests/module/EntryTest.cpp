@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -110,7 +111,12 @@ INSTANTIATE_TEST_SUITE_P(Table, Prepare,
                                            PrepareCase{1, 10000000, 0, 524288, 1},
                                            PrepareCase{1, -5, 0, -5, 1},
                                            PrepareCase{2, 10000000, -50, 10000000, 0},
-                                           PrepareCase{0, 10000000, -50, 10000000, 0}));
+                                           PrepareCase{0, 10000000, -50, 10000000, 0}),
+                         [](const ::testing::TestParamInfo<PrepareCase>& info) {
+                             const PrepareCase& c = info.param;
+                             return "handshake" + std::to_string(c.supports32) + "_maxData" +
+                                    (c.maxDataIn < 0 ? "Negative" : std::to_string(c.maxDataIn));
+                         });
 
 struct ModeCase {
     int16_t mode;
@@ -133,7 +139,12 @@ INSTANTIATE_TEST_SUITE_P(Table, PrepareRefuses,
                          ::testing::Values(ModeCase{4, 8, 4}, // CMYK
                                            ModeCase{plugInModeRGBColor, 8, 2},
                                            ModeCase{plugInModeRGB48, 24, 3},
-                                           ModeCase{plugInModeGrayScale, 8, 0}));
+                                           ModeCase{plugInModeGrayScale, 8, 0}),
+                         [](const ::testing::TestParamInfo<ModeCase>& info) {
+                             const ModeCase& c = info.param;
+                             return "mode" + std::to_string(c.mode) + "_depth" + std::to_string(c.depth) +
+                                    "_planes" + std::to_string(c.planes);
+                         });
 
 TEST_F(Entry, HostHandleRoutinesHoldTheGlobals) {
     testhandles::Reset();

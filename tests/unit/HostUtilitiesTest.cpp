@@ -1,0 +1,103 @@
+#include "HostUtilities.h"
+#include "TestHandles.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace {
+
+struct UsableCase {
+    std::string name;
+    std::function<void(HandleProcs&)> spoil;
+    bool usable;
+};
+
+class HandleProcsUsable : public ::testing::TestWithParam<UsableCase> {};
+
+TEST_P(HandleProcsUsable, FollowsVersionCountAndTheFirstFourRoutines) {
+    HandleProcs procs = testhandles::Procs();
+    GetParam().spoil(procs);
+    EXPECT_EQ(HostHandleProcsAvailable(&procs), GetParam().usable);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HandleProcsUsable,
+    ::testing::Values(UsableCase{"complete", [](HandleProcs&) {}, true},
+                      UsableCase{"version0", [](HandleProcs& p) { p.handleProcsVersion = 0; }, false},
+                      UsableCase{"versionNegative", [](HandleProcs& p) { p.handleProcsVersion = -1; }, false},
+                      UsableCase{"version2", [](HandleProcs& p) { p.handleProcsVersion = 2; }, false},
+                      UsableCase{"sevenRoutines", [](HandleProcs& p) { p.numHandleProcs = 7; }, false},
+                      UsableCase{"countAsUnsigned", [](HandleProcs& p) { p.numHandleProcs = -1; }, true},
+                      UsableCase{"noNew", [](HandleProcs& p) { p.newProc = nullptr; }, false},
+                      UsableCase{"noDispose", [](HandleProcs& p) { p.disposeProc = nullptr; }, false},
+                      UsableCase{"noGetSize", [](HandleProcs& p) { p.getSizeProc = nullptr; }, false},
+                      UsableCase{"noSetSize", [](HandleProcs& p) { p.setSizeProc = nullptr; }, false},
+                      UsableCase{"noLockIsNotTested", [](HandleProcs& p) { p.lockProc = nullptr; }, true}),
+    [](const ::testing::TestParamInfo<UsableCase>& info) { return info.param.name; });
+
+TEST(HandleProcsUsable, NullTableIsNotUsable) {
+    EXPECT_FALSE(HostHandleProcsAvailable(nullptr));
+}
+
+struct Head {
+    int16_t* pResult;
+    void* pParamBlock;
+    int iInitialised;
+};
+
+void Init(void* block) {
+    static_cast<Head*>(block)->iInitialised += 1;
+}
+
+TEST(AllocateGlobals, FirstCallCreatesAndInitialisesLaterCallsOnlyRelock) {
+    HandleProcs procs = testhandles::Procs();
+    intptr_t slot = 0;
+    int16_t result = 99;
+    int paramBlock = 0;
+    auto* head = static_cast<Head*>(AllocateGlobals(&result, &paramBlock, &procs, sizeof(Head), &slot, Init));
+    ASSERT_NE(head, nullptr);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(head->pResult, &result);
+    EXPECT_EQ(head->pParamBlock, &paramBlock);
+    EXPECT_EQ(head->iInitialised, 1);
+    ASSERT_NE(slot, 0);
+    HostUnlockHandle(&procs, reinterpret_cast<Handle>(slot));
+
+    int16_t second = 5;
+    int otherBlock = 0;
+    head = static_cast<Head*>(AllocateGlobals(&second, &otherBlock, &procs, sizeof(Head), &slot, Init));
+    ASSERT_NE(head, nullptr);
+    EXPECT_EQ(head->pResult, &second);
+    EXPECT_EQ(head->pParamBlock, &otherBlock);
+    EXPECT_EQ(head->iInitialised, 1) << "the initialiser runs once";
+    EXPECT_EQ(testhandles::Locks(reinterpret_cast<Handle>(slot)), 1);
+    HostUnlockHandle(&procs, reinterpret_cast<Handle>(slot));
+    HostDisposeHandle(&procs, reinterpret_cast<Handle>(slot));
+}
+
+TEST(AllocateGlobals, FallbackHandlesWorkWithoutHostRoutines) {
+    intptr_t slot = 0;
+    int16_t result = 1;
+    int paramBlock = 0;
+    auto* head =
+        static_cast<Head*>(AllocateGlobals(&result, &paramBlock, nullptr, sizeof(Head), &slot, Init));
+    ASSERT_NE(head, nullptr);
+    EXPECT_EQ(head->iInitialised, 1);
+    HostUnlockHandle(nullptr, reinterpret_cast<Handle>(slot));
+    EXPECT_EQ(AllocateGlobals(&result, &paramBlock, nullptr, sizeof(Head), &slot, Init), head);
+    HostUnlockHandle(nullptr, reinterpret_cast<Handle>(slot));
+    HostDisposeHandle(nullptr, reinterpret_cast<Handle>(slot));
+}
+
+TEST(AllocateGlobals, FailedCreationLeavesTheSlotEmpty) {
+    HandleProcs procs = testhandles::Procs();
+    procs.newProc = [](int32_t) -> Handle { return nullptr; };
+    intptr_t slot = 0;
+    int16_t result = 0;
+    EXPECT_EQ(AllocateGlobals(&result, nullptr, &procs, 16, &slot, Init), nullptr);
+    EXPECT_EQ(slot, 0);
+}
+
+} // namespace
