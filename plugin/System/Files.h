@@ -8,8 +8,8 @@
 
 namespace _sys {
 
-// Opens path write-only (write) or read-only; create adds O_CREAT|O_TRUNC with mode 0600. fd is -1 on
-// failure.
+// Opens path write-only (write) or read-only; create adds O_CREAT|O_TRUNC with mode 0600. A link in the
+// path's last component is never followed. fd is -1 on failure.
 bool OpenFile(int& fd, const std::string& path, unsigned char create, unsigned char write);
 // One write call for all count bytes; true only when all were written.
 bool WriteFile(const int& fd, const void* buf, unsigned int count);
@@ -18,7 +18,11 @@ bool CloseFile(int& fd);
 
 bool PathExists(const std::string& path);
 bool IsFile(const std::string& path);
+// Creates the last component with mode 0700: the export folder is private to its user.
 bool CreateFolder(const std::string& path);
+// True when path is a real folder (not a link to one) owned by the current user; a folder that group or
+// others could write to is narrowed to 0700 first. Anything else is not ours to fill or empty.
+bool SecureFolder(const std::string& path);
 // Deletes the files directly inside folder; subfolders and what cannot be deleted stay.
 void CleanFolder(const std::string& folder);
 // The user's temporary folder: absolute, existing, at most 255 bytes, no trailing separator.

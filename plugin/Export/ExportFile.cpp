@@ -1,0 +1,118 @@
+// The export file on SGlobals::iFile, and the header lines of its two formats.
+#include "Export/ExportFile.h"
+
+#include "Error.h"
+#include "Export/Classify.h"
+#include "System/Files.h"
+#include "System/Helpers.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+const unsigned int uiLINE_CAPACITY = 33;
+const unsigned int uiLINE_LIMIT = 30;
+const char cLINE_END = '\n';
+const long iMAX_SAMPLE = 65535;
+
+// The numbers of a header are 32-bit fields carried in a long; "%i" takes an int whatever the width of long.
+void FormatValue(char* line, const char* format, long value) {
+    _hlp::StrPrintF(line, uiLINE_CAPACITY, format, static_cast<int>(static_cast<int32_t>(value)));
+}
+
+void FormatValue(char* line, const char* format, const char* value) {
+    _hlp::Require(value != nullptr);
+    _hlp::StrPrintF(line, uiLINE_CAPACITY, format, value);
+}
+
+} // namespace
+
+namespace _exp {
+
+int16_t OpenExportFile(SGlobals* globals) {
+    _hlp::Require(globals != nullptr);
+    globals->iFile = -1;
+    const std::string path(globals->aPath, strnlen(globals->aPath, sizeof(globals->aPath)));
+    return _sys::OpenFile(globals->iFile, path, true, true) ? eERROR_NONE : eERROR_OPEN_FAILED;
+}
+
+int16_t CloseExportFile(SGlobals* globals) {
+    _hlp::Require(globals != nullptr);
+    return _sys::CloseFile(globals->iFile) ? eERROR_NONE : eERROR_PARAM;
+}
+
+int16_t WriteToExportFile(const SGlobals* globals, const void* data, unsigned int count) {
+    _hlp::Require(globals != nullptr);
+    return _sys::WriteFile(globals->iFile, data, count) ? eERROR_NONE : eERROR_WRITE_FAILED;
+}
+
+int16_t WriteHeaderLine(const SGlobals* globals, const char* text) {
+    _hlp::Require(globals != nullptr && text != nullptr);
+    return WriteToExportFile(globals, text, _hlp::StrGetLen(text));
+}
+
+template <class T>
+int16_t WriteHeaderLine(const SGlobals* globals, const char* format, T value) {
+    _hlp::Require(globals != nullptr && format != nullptr);
+    char line[uiLINE_CAPACITY];
+    _hlp::MiscFill<char>(line, uiLINE_CAPACITY, cTRAILING_ZERO);
+    FormatValue(line, format, value);
+    const unsigned int length = _hlp::StrGetLen(line);
+    if (length > uiLINE_LIMIT) {
+        return eERROR_PARAM;
+    }
+    line[length] = cLINE_END;
+    line[length + 1] = cTRAILING_ZERO;
+    return WriteHeaderLine(globals, line);
+}
+
+template int16_t WriteHeaderLine<long>(const SGlobals*, const char*, long);
+template int16_t WriteHeaderLine<const char*>(const SGlobals*, const char*, const char*);
+
+int16_t WritePPMHeader(const SGlobals* globals) {
+    _hlp::Require(globals != nullptr && globals->pExportRecord != nullptr);
+    const ExportRecord* record = globals->pExportRecord;
+    int16_t result = WriteHeaderLine<const char*>(globals, "%s", "P6");
+    if (result == eERROR_NONE) {
+        result = WriteHeaderLine<long>(globals, "%i", record->imageSize32.h);
+    }
+    if (result == eERROR_NONE) {
+        result = WriteHeaderLine<long>(globals, "%i", record->imageSize32.v);
+    }
+    if (result == eERROR_NONE) {
+        result = WriteHeaderLine<long>(globals, "%i", iMAX_SAMPLE);
+    }
+    return result;
+}
+
+int16_t WritePFMHeader(const SGlobals* globals) {
+    _hlp::Require(globals != nullptr && globals->pExportRecord != nullptr);
+    const ExportRecord* record = globals->pExportRecord;
+    int16_t result = WriteHeaderLine<const char*>(globals, "%s", "PF");
+    if (result == eERROR_NONE) {
+        result = WriteHeaderLine<long>(globals, "%i", record->imageSize32.h);
+    }
+    if (result == eERROR_NONE) {
+        result = WriteHeaderLine<long>(globals, "%i", record->imageSize32.v);
+    }
+    if (result == eERROR_NONE) {
+        // The negative scale marks little-endian samples.
+        result = WriteHeaderLine<const char*>(globals, "%s", "-1.0000");
+    }
+    return result;
+}
+
+int16_t WriteImageHeader(const SGlobals* globals) {
+    _hlp::Require(globals != nullptr && globals->pExportRecord != nullptr);
+    switch (GetExportMode(globals->pExportRecord)) {
+    case eEXPORT_MODE_PPM:
+        return WritePPMHeader(globals);
+    case eEXPORT_MODE_PFM:
+        return WritePFMHeader(globals);
+    default:
+        return eERROR_PARAM;
+    }
+}
+
+} // namespace _exp

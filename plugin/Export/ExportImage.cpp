@@ -1,0 +1,132 @@
+// The transfer: row by row from the top, each row in chunks no wider than the buffer takes, one host request
+// and one file write per chunk.
+#include "Export/ExportImage.h"
+
+#include "ConvertBuffer/IConvertBuffer.h"
+#include "Error.h"
+#include "Export/Classify.h"
+#include "Export/ExportFile.h"
+#include "HostUtilities.h"
+#include "System/Helpers.h"
+
+namespace {
+
+// The loops below make at least one pass, so a document without pixels is refused before they start.
+bool HasPixels(const ExportRecord* record) {
+    return record->imageSize32.h > 0 && record->imageSize32.v > 0;
+}
+
+// A host without progressProc simply gets no reports.
+void ReportProgress(const ExportRecord* record, unsigned int row, unsigned int height) {
+    if (record->progressProc != nullptr) {
+        record->progressProc(static_cast<int32_t>(row), static_cast<int32_t>(height));
+    }
+}
+
+int16_t TransferChunk(SGlobals* globals, const _exp::SExportRegion& region) {
+    void* data = nullptr;
+    unsigned int size = 0;
+    int16_t result = _exp::FetchData(globals, &region, &data, &size);
+    if (result == eERROR_NONE) {
+        result = _exp::ConvertData(globals, &data, &size, region.GetNumPixel());
+    }
+    if (result == eERROR_NONE) {
+        result = _exp::WriteToExportFile(globals, data, size);
+    }
+    if (result == eERROR_NONE) {
+        result = _exp::CheckAbort(globals->pExportRecord);
+    }
+    return result;
+}
+
+int16_t TransferRows(SGlobals* globals, unsigned int maxPixel) {
+    const ExportRecord* record = globals->pExportRecord;
+    const unsigned int width = static_cast<unsigned int>(record->imageSize32.h);
+    const unsigned int height = static_cast<unsigned int>(record->imageSize32.v);
+    const unsigned int chunks = width / maxPixel + (width % maxPixel != 0 ? 1 : 0);
+    int16_t result = eERROR_NONE;
+    _exp::SExportRegion region;
+    for (unsigned int row = 0; row < height && result == eERROR_NONE; ++row) {
+        for (unsigned int chunk = 0; chunk < chunks && result == eERROR_NONE; ++chunk) {
+            _hlp::SetRect(region.rcRegion, chunk * maxPixel,
+                          _hlp::MathMin<unsigned int>((chunk + 1) * maxPixel, width), row, row + 1);
+            region.sLoPlane = 0;
+            // Every plane, alpha and extra channels included: the layout the buffer was created for.
+            region.sHiPlane = _hlp::MathMax<short>(static_cast<short>(record->planes - 1), region.sLoPlane);
+            result = TransferChunk(globals, region);
+        }
+        ReportProgress(record, row, height);
+    }
+    return result;
+}
+
+} // namespace
+
+namespace _exp {
+
+int16_t ExportImage(SGlobals* globals) {
+    _hlp::Require(globals != nullptr && globals->pExportRecord != nullptr);
+    const ExportRecord* record = globals->pExportRecord;
+    if (!HasPixels(record)) {
+        return eERROR_PARAM;
+    }
+    globals->pBuffer = CreateBuffer(record);
+    if (globals->pBuffer == nullptr) {
+        return eERROR_PARAM;
+    }
+    int16_t result = eERROR_PARAM;
+    if (globals->pBuffer->Create(GetInputFormat(record), static_cast<unsigned int>(record->planes))) {
+        const unsigned int maxPixel = globals->pBuffer->GetMaxPixel();
+        if (maxPixel != 0) {
+            result = WriteImageHeader(globals);
+            if (result == eERROR_NONE) {
+                result = TransferRows(globals, maxPixel);
+            }
+        }
+    }
+    DestroyBuffer(globals->pBuffer);
+    return result;
+}
+
+int16_t FetchData(SGlobals* globals, const SExportRegion* region, void** data, unsigned int* size) {
+    _hlp::Require(globals != nullptr && globals->pExportRecord != nullptr && region != nullptr &&
+                  data != nullptr && size != nullptr);
+    *data = nullptr;
+    *size = 0;
+    ExportRecord* record = globals->pExportRecord;
+    if (!WarnHostAdvanceStateAvailable(record->advanceState)) {
+        return eERROR_PARAM;
+    }
+    _hlp::CopyRect(record->theRect32, region->rcRegion);
+    record->loPlane = region->sLoPlane;
+    record->hiPlane = region->sHiPlane;
+    const int16_t result = record->advanceState();
+    if (result != eERROR_NONE) {
+        return result;
+    }
+    *data = record->data;
+    *size = static_cast<unsigned int>(record->rowBytes);
+    return eERROR_NONE;
+}
+
+int16_t ConvertData(SGlobals* globals, void** data, unsigned int* size, unsigned int numPixel) {
+    _hlp::Require(globals != nullptr && globals->pBuffer != nullptr && data != nullptr && *data != nullptr &&
+                  size != nullptr && numPixel != 0);
+    IConvertBuffer* buffer = globals->pBuffer;
+    if (!buffer->SetData(*data, *size, numPixel) || !buffer->ConvertData(numPixel) ||
+        !buffer->GetData(data, size, numPixel)) {
+        return eERROR_PARAM;
+    }
+    return eERROR_NONE;
+}
+
+// A host without abortProc cannot cancel.
+int16_t CheckAbort(const ExportRecord* record) {
+    _hlp::Require(record != nullptr);
+    if (record->abortProc != nullptr && record->abortProc()) {
+        return eERROR_USER_CANCELED;
+    }
+    return eERROR_NONE;
+}
+
+} // namespace _exp
