@@ -11,18 +11,6 @@
 #include "System/Launch.h"
 #include "platform/AboutBox.h"
 
-// --- classification and buffers (pixel pipeline) ---
-namespace _exp {
-EInputMode GetInputMode(const ExportRecord* record) {
-    _hlp::Require(record != nullptr);
-    return eINPUT_MODE_NONE;
-}
-void DestroyBuffer(IConvertBuffer*& buffer) {
-    delete buffer;
-    buffer = nullptr;
-}
-} // namespace _exp
-
 // --- dialogs ---
 int16_t ShowAboutDlg(AboutRecord* about) {
     _hlp::Require(about != nullptr);

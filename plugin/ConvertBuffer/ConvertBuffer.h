@@ -1,0 +1,289 @@
+// The conversion buffer: fixed input and output arrays inside the object, so that nothing is allocated after
+// construction and a run of pixels costs one copy in and one conversion pass.
+#ifndef QUENFIELD_CONVERTBUFFER_CONVERTBUFFER_H
+#define QUENFIELD_CONVERTBUFFER_CONVERTBUFFER_H
+
+#include "ConvertBuffer/ConvertValue.h"
+#include "ConvertBuffer/IConvertBuffer.h"
+#include "Error.h"
+#include "System/Helpers.h"
+
+#include <cstring>
+
+constexpr unsigned int uiBUFFER_SIZE = 30000; // elements in each array, of the array's own type
+constexpr unsigned int uiMAX_PIXEL = 10000;   // upper cap of the pixels per run
+constexpr unsigned int uiOUTPUT_CHANNELS = 3; // samples per output pixel: red, green, blue
+
+// T is the file's sample type, U the host's.
+template <class T, class U>
+class CConvertBuffer : public IConvertBuffer {
+public:
+    CConvertBuffer();
+    ~CConvertBuffer() override;
+
+    bool Create(EInputFormat format, unsigned int planes) override;
+    void Destroy() override;
+    unsigned int GetMaxPixel() const override;
+    bool SetData(const void* data, unsigned int dataBytes, unsigned int numPixel) override;
+    bool ConvertData(unsigned int numPixel) override;
+    bool GetData(void** data, unsigned int* dataBytes, unsigned int numPixel) override;
+
+    void Reset();
+    bool IsValid() const;
+
+    // One sample, as it goes to the file.
+    T Convert(U value) const;
+    // One pixel: three samples written from outputIndex on, read from inputIndex on (RGB) or read once
+    // (gray).
+    void ConvertGray(unsigned int outputIndex, unsigned int inputIndex);
+    void ConvertRGB(unsigned int outputIndex, unsigned int inputIndex);
+
+private:
+    static const unsigned int uiLAST_TRIPLE = uiBUFFER_SIZE - uiOUTPUT_CHANNELS;
+
+    // Convert's result by the cheapest route; the loops use it.
+    static T ConvertSample(U value);
+    // Whole runs, with the plane count as a constant where it is known (0: take stride). The arrays come in
+    // as restricted parameters so that the compiler need not guard the loops against overlap.
+    template <unsigned int uiSTRIDE>
+    static void ConvertRunRGB(const U* __restrict input, T* __restrict output, unsigned int numPixel,
+                              unsigned int stride);
+    template <unsigned int uiSTRIDE>
+    static void ConvertRunGray(const U* __restrict input, T* __restrict output, unsigned int numPixel,
+                               unsigned int stride);
+
+    uint32_t uiPlanes;
+    uint32_t uiMaxPixel;
+    uint32_t uiInputPixelBytes;
+    uint32_t uiOutputPixelBytes;
+    uint32_t uiInputBufferBytes;
+    uint32_t uiOutputBufferBytes;
+    EInputFormat eFormat;
+    U aInput[uiBUFFER_SIZE];
+    T aOutput[uiBUFFER_SIZE];
+};
+
+template <class T, class U>
+CConvertBuffer<T, U>::CConvertBuffer() {
+    Reset();
+}
+
+template <class T, class U>
+CConvertBuffer<T, U>::~CConvertBuffer() {
+    CConvertBuffer::Destroy();
+}
+
+template <class T, class U>
+bool CConvertBuffer<T, U>::Create(EInputFormat format, unsigned int planes) {
+    _hlp::Require(format != eINPUT_FORMAT_NONE);
+    _hlp::Require(planes != 0);
+    Reset();
+    eFormat = format;
+    uiPlanes = planes;
+    uiMaxPixel = _hlp::MathMin<unsigned int>(
+        uiMAX_PIXEL, uiBUFFER_SIZE / _hlp::MathMax<unsigned int>(planes, uiOUTPUT_CHANNELS));
+    if (uiMaxPixel == 0) {
+        return false;
+    }
+    uiInputPixelBytes = planes * sizeof(U);
+    uiOutputPixelBytes = uiOUTPUT_CHANNELS * sizeof(T);
+    uiInputBufferBytes = uiBUFFER_SIZE * sizeof(U);
+    uiOutputBufferBytes = uiBUFFER_SIZE * sizeof(T);
+    return true;
+}
+
+template <class T, class U>
+void CConvertBuffer<T, U>::Destroy() {
+    Reset();
+}
+
+template <class T, class U>
+void CConvertBuffer<T, U>::Reset() {
+    uiPlanes = 0;
+    uiMaxPixel = 0;
+    uiInputPixelBytes = 0;
+    uiOutputPixelBytes = 0;
+    uiInputBufferBytes = 0;
+    uiOutputBufferBytes = 0;
+    eFormat = eINPUT_FORMAT_NONE;
+    _hlp::MiscFill<U>(aInput, uiBUFFER_SIZE, U(0));
+    _hlp::MiscFill<T>(aOutput, uiBUFFER_SIZE, T(0));
+}
+
+template <class T, class U>
+bool CConvertBuffer<T, U>::IsValid() const {
+    return uiPlanes != 0 && uiMaxPixel != 0 && uiInputPixelBytes != 0 && uiOutputPixelBytes != 0 &&
+           uiInputBufferBytes != 0 && uiOutputBufferBytes != 0 && eFormat != eINPUT_FORMAT_NONE;
+}
+
+template <class T, class U>
+unsigned int CConvertBuffer<T, U>::GetMaxPixel() const {
+    _hlp::Require(IsValid());
+    return uiMaxPixel;
+}
+
+template <class T, class U>
+bool CConvertBuffer<T, U>::SetData(const void* data, unsigned int dataBytes, unsigned int numPixel) {
+    _hlp::Require(data != nullptr);
+    _hlp::Require(dataBytes != 0);
+    _hlp::Require(numPixel != 0 && numPixel <= uiMaxPixel);
+    _hlp::Require(IsValid());
+    const unsigned int bytes = uiInputPixelBytes * numPixel;
+    if (bytes > uiInputBufferBytes || bytes > dataBytes) {
+        return false;
+    }
+    std::memcpy(aInput, data, bytes);
+    return true;
+}
+
+template <class T, class U>
+bool CConvertBuffer<T, U>::GetData(void** data, unsigned int* dataBytes, unsigned int numPixel) {
+    _hlp::Require(data != nullptr);
+    _hlp::Require(dataBytes != nullptr);
+    _hlp::Require(numPixel != 0 && numPixel <= uiMaxPixel);
+    _hlp::Require(IsValid());
+    const unsigned int bytes = uiOutputPixelBytes * numPixel;
+    if (bytes > uiOutputBufferBytes) {
+        return false;
+    }
+    *data = aOutput;
+    *dataBytes = bytes;
+    return true;
+}
+
+template <class T, class U>
+bool CConvertBuffer<T, U>::ConvertData(unsigned int numPixel) {
+    _hlp::Require(numPixel != 0 && numPixel <= uiMaxPixel);
+    _hlp::Require(IsValid());
+    if (eFormat != eINPUT_FORMAT_RGB && eFormat != eINPUT_FORMAT_GRAY) {
+        return false;
+    }
+    // The pixels' indices grow with the pixel, so the last pixel's indices passing ConvertRGB's and
+    // ConvertGray's guards means every pixel's do; checked once, before anything is written. Within
+    // GetMaxPixel they always pass.
+    const unsigned int last = numPixel - 1;
+    _hlp::Require(uiOUTPUT_CHANNELS * last <= uiLAST_TRIPLE);
+    if (eFormat == eINPUT_FORMAT_RGB) {
+        _hlp::Require(uiPlanes * last <= uiLAST_TRIPLE);
+        switch (uiPlanes) {
+        case 3:
+            ConvertRunRGB<3>(aInput, aOutput, numPixel, uiPlanes);
+            break;
+        case 4:
+            ConvertRunRGB<4>(aInput, aOutput, numPixel, uiPlanes);
+            break;
+        default:
+            ConvertRunRGB<0>(aInput, aOutput, numPixel, uiPlanes);
+            break;
+        }
+    } else {
+        _hlp::Require(uiPlanes * last <= uiBUFFER_SIZE - 1);
+        switch (uiPlanes) {
+        case 1:
+            ConvertRunGray<1>(aInput, aOutput, numPixel, uiPlanes);
+            break;
+        case 2:
+            ConvertRunGray<2>(aInput, aOutput, numPixel, uiPlanes);
+            break;
+        default:
+            ConvertRunGray<0>(aInput, aOutput, numPixel, uiPlanes);
+            break;
+        }
+    }
+    return true;
+}
+
+template <class T, class U>
+template <unsigned int uiSTRIDE>
+void CConvertBuffer<T, U>::ConvertRunRGB(const U* __restrict input, T* __restrict output,
+                                         unsigned int numPixel, unsigned int stride) {
+    if (uiSTRIDE == uiOUTPUT_CHANNELS) {
+        // Input and output have the same layout: one flat pass.
+        for (unsigned int i = 0; i < uiOUTPUT_CHANNELS * numPixel; ++i) {
+            output[i] = ConvertSample(input[i]);
+        }
+        return;
+    }
+    const unsigned int step = uiSTRIDE != 0 ? uiSTRIDE : stride;
+    for (unsigned int i = 0; i < numPixel; ++i) {
+        output[0] = ConvertSample(input[0]);
+        output[1] = ConvertSample(input[1]);
+        output[2] = ConvertSample(input[2]);
+        input += step;
+        output += uiOUTPUT_CHANNELS;
+    }
+}
+
+template <class T, class U>
+template <unsigned int uiSTRIDE>
+void CConvertBuffer<T, U>::ConvertRunGray(const U* __restrict input, T* __restrict output,
+                                          unsigned int numPixel, unsigned int stride) {
+    const unsigned int step = uiSTRIDE != 0 ? uiSTRIDE : stride;
+    for (unsigned int i = 0; i < numPixel; ++i) {
+        const T value = ConvertSample(input[0]);
+        output[0] = value;
+        output[1] = value;
+        output[2] = value;
+        input += step;
+        output += uiOUTPUT_CHANNELS;
+    }
+}
+
+template <class T, class U>
+void CConvertBuffer<T, U>::ConvertRGB(unsigned int outputIndex, unsigned int inputIndex) {
+    _hlp::Require(outputIndex <= uiLAST_TRIPLE);
+    _hlp::Require(inputIndex <= uiLAST_TRIPLE);
+    for (unsigned int k = 0; k < uiOUTPUT_CHANNELS; ++k) {
+        aOutput[outputIndex + k] = Convert(aInput[inputIndex + k]);
+    }
+}
+
+template <class T, class U>
+void CConvertBuffer<T, U>::ConvertGray(unsigned int outputIndex, unsigned int inputIndex) {
+    _hlp::Require(outputIndex <= uiLAST_TRIPLE);
+    _hlp::Require(inputIndex <= uiBUFFER_SIZE - 1);
+    const T value = Convert(aInput[inputIndex]);
+    for (unsigned int k = 0; k < uiOUTPUT_CHANNELS; ++k) {
+        aOutput[outputIndex + k] = value;
+    }
+}
+
+// Convert, per buffer. The 16-bit samples go to the file most significant byte first, the floats
+// least significant byte first (see ConvertValue.h).
+template <>
+inline unsigned short CConvertBuffer<unsigned short, unsigned char>::Convert(unsigned char value) const {
+    return _hlp::ToBigEndian(_hlp::MapTo16Bit(value));
+}
+
+template <>
+inline unsigned short CConvertBuffer<unsigned short, unsigned short>::Convert(unsigned short value) const {
+    return _hlp::ToBigEndian(_hlp::MapTo16Bit(static_cast<float>(value) / 32768.0f));
+}
+
+template <>
+inline float CConvertBuffer<float, float>::Convert(float value) const {
+    return _hlp::ToLittleEndian(value);
+}
+
+template <>
+inline unsigned short CConvertBuffer<unsigned short, unsigned char>::ConvertSample(unsigned char value) {
+    return _hlp::ToBigEndian(_hlp::MapTo16Bit(value));
+}
+
+// The integer formula: the same value as Convert's single-precision path for every input.
+template <>
+inline unsigned short CConvertBuffer<unsigned short, unsigned short>::ConvertSample(unsigned short value) {
+    return _hlp::ToBigEndian(_hlp::MapHostTo16Bit(value));
+}
+
+template <>
+inline float CConvertBuffer<float, float>::ConvertSample(float value) {
+    return _hlp::ToLittleEndian(value);
+}
+
+// The members are compiled once, in ConvertBuffer.cpp, for the three buffers the plug-in uses.
+extern template class CConvertBuffer<unsigned short, unsigned char>;
+extern template class CConvertBuffer<unsigned short, unsigned short>;
+extern template class CConvertBuffer<float, float>;
+
+#endif

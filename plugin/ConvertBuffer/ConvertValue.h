@@ -1,0 +1,67 @@
+// Sample value helpers of the conversion buffers, and the one place that knows the processor's byte order.
+#ifndef QUENFIELD_CONVERTBUFFER_CONVERTVALUE_H
+#define QUENFIELD_CONVERTBUFFER_CONVERTVALUE_H
+
+#include "System/Helpers.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace _hlp {
+
+// The file's byte order is a property of its format, not of the processor: 16-bit PPM samples are most
+// significant byte first, PFM floats little-endian. The conversion stores every sample as the value whose
+// bytes in memory are already in file order, so the writer can hand the array to the file unchanged; this
+// constant is the only test of the processor's order, and the adapters below swap only where it differs from
+// the file's.
+constexpr bool bLITTLE_ENDIAN_HOST = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+static_assert(bLITTLE_ENDIAN_HOST || __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__,
+              "mixed byte order is not supported");
+
+// v * 257: 0 stays 0, 255 becomes 65535, both bytes equal v.
+inline unsigned short MapTo16Bit(unsigned char v) {
+    return static_cast<unsigned short>((v << 8) | v);
+}
+
+// The unit range onto 0..65535, truncated. A NaN passes the clamp and maps to 0.
+inline unsigned short MapTo16Bit(float v) {
+    const float unit = MathClamp<float>(v, 0.0f, 1.0f);
+    if (unit != unit) {
+        return 0;
+    }
+    return static_cast<unsigned short>(static_cast<unsigned int>(unit * 65535.0f));
+}
+
+// The host's 16-bit range 0..32768 onto 0..65535: min(65535, floor(v * 65535 / 32768)) in integers, which
+// gives the same value as MapTo16Bit(v / 32768.0f) for every input and leaves the loops free of float
+// conversions.
+inline unsigned short MapHostTo16Bit(unsigned short v) {
+    return static_cast<unsigned short>(MathMin<unsigned int>(65535u, (v * 65535u) >> 15));
+}
+
+// Exchanges the two bytes, whatever the processor.
+inline unsigned short EndianSwap(unsigned short v) {
+    return static_cast<unsigned short>(((v & 0xFFu) << 8) | ((v & 0xFF00u) >> 8));
+}
+
+// The 16-bit value whose bytes lie in memory most significant first.
+inline unsigned short ToBigEndian(unsigned short v) {
+    return bLITTLE_ENDIAN_HOST ? EndianSwap(v) : v;
+}
+
+// The float whose bytes lie in memory least significant first. Copied through its bits so that a NaN keeps
+// its exact pattern on a big-endian host too.
+inline float ToLittleEndian(float v) {
+    if (bLITTLE_ENDIAN_HOST) {
+        return v;
+    }
+    uint32_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    bits = __builtin_bswap32(bits);
+    std::memcpy(&v, &bits, sizeof bits);
+    return v;
+}
+
+} // namespace _hlp
+
+#endif
