@@ -1,0 +1,51 @@
+#include "FakeCompanion.h"
+
+#include "TestFiles.h"
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <sys/stat.h>
+#include <thread>
+
+namespace testfiles {
+
+FakeCompanion::FakeCompanion(const std::string& dataFolder, const std::string& extraLines,
+                             const std::string& program) {
+    const std::string applications = dataFolder + "/applications";
+    std::filesystem::create_directories(applications);
+    const std::string script = dataFolder + "/companion.sh";
+    record = dataFolder + "/companion.args";
+    // The count first, then one argument a line; renamed into place so a reader never sees half of it.
+    WriteText(script, "#!/bin/sh\n"
+                      "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
+                          record + ".part' && mv '" + record + ".part' '" + record + "'\n");
+    chmod(script.c_str(), 0755);
+    WriteText(applications + "/" QUENFIELD_APP_ID ".desktop",
+              "[Desktop Entry]\nType=Application\nName=Quenfield test companion\nExec=" +
+                  (program.empty() ? script : program) + " %f\n" + extraLines);
+}
+
+bool FakeCompanion::Started() const {
+    return std::filesystem::exists(record);
+}
+
+std::optional<std::vector<std::string>> FakeCompanion::WaitForArguments() const {
+    for (int i = 0; i < 1000 && !Started(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (!Started()) {
+        return std::nullopt;
+    }
+    std::istringstream lines(ReadText(record));
+    std::string line;
+    std::getline(lines, line);
+    const int count = std::stoi(line);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count && std::getline(lines, line); ++i) {
+        arguments.push_back(line);
+    }
+    return arguments;
+}
+
+} // namespace testfiles
