@@ -1,0 +1,64 @@
+#include "ExportedFile.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace host {
+namespace {
+
+// The first three header lines: magic, width, height.
+void DescribeHeader(ExportedFile& file) {
+    std::ifstream in(file.path, std::ios::binary);
+    std::string magic;
+    std::string width;
+    std::string height;
+    std::getline(in, magic);
+    std::getline(in, width);
+    std::getline(in, height);
+    if (magic == "P6") {
+        file.format = "PPM, 16-bit";
+    } else if (magic == "PF") {
+        file.format = "PFM, 32-bit float";
+    } else {
+        file.format = "not a PPM or PFM";
+        return;
+    }
+    file.size = width + "x" + height;
+}
+
+} // namespace
+
+std::filesystem::path ExportFolder() {
+    // As the plug-in chooses it: $TMPDIR when it is absolute and names a folder, else a folder of the user's
+    // own under /tmp.
+    const char* tmpdir = std::getenv("TMPDIR");
+    std::error_code error;
+    if (tmpdir != nullptr && tmpdir[0] == '/' && std::filesystem::is_directory(tmpdir, error)) {
+        return std::filesystem::path(tmpdir) / "QuenfieldImport";
+    }
+    return std::filesystem::path("/tmp") / ("quenfield-" + std::to_string(geteuid())) / "QuenfieldImport";
+}
+
+std::optional<ExportedFile> FindExportedFile() {
+    std::error_code error;
+    std::optional<ExportedFile> newest;
+    std::filesystem::file_time_type newestTime;
+    for (const auto& entry : std::filesystem::directory_iterator(ExportFolder(), error)) {
+        if (!entry.is_regular_file(error)) {
+            continue;
+        }
+        const auto time = entry.last_write_time(error);
+        if (!newest || time > newestTime) {
+            newest = ExportedFile{entry.path(), "", "", entry.file_size(error)};
+            newestTime = time;
+        }
+    }
+    if (newest) {
+        DescribeHeader(*newest);
+    }
+    return newest;
+}
+
+} // namespace host

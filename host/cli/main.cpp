@@ -1,0 +1,56 @@
+// quenfield-export: runs an export plug-in on image files the way an image editor would.
+#include "Commands.h"
+
+#include <CLI/CLI.hpp>
+
+#include <unistd.h>
+
+#include <iostream>
+#include <system_error>
+
+namespace host {
+
+std::filesystem::path DefaultPluginPath() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path folder = error ? std::filesystem::current_path() : self.parent_path();
+    const std::filesystem::path beside = folder / "QuenfieldExport.so";
+    if (std::filesystem::exists(beside, error)) {
+        return beside;
+    }
+    return folder.parent_path() / "lib" / "quenfield" / "QuenfieldExport.so";
+}
+
+} // namespace host
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "Exports image files (TIFF, PNG, OpenEXR) through an export plug-in, playing the part of the "
+        "image editor: the plug-in writes each image as PPM or PFM and hands it to its companion "
+        "application.",
+        "quenfield-export"};
+    app.set_version_flag("--version", "quenfield-export " QUENFIELD_VERSION);
+    std::string plugin = host::DefaultPluginPath().string();
+    app.add_option("--plugin", plugin, "The export plug-in module to load")->capture_default_str();
+    std::vector<std::string> images;
+    app.add_option("IMAGE", images, "Image files to export, one after the other");
+    CLI::App* about = app.add_subcommand("about", "Show the plug-in's About box");
+    app.require_subcommand(0, 1);
+    app.footer("Exit status: 0 when every image was exported and handed to the companion application, 1 "
+               "otherwise, 2 for a wrong command line.");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : 2;
+    }
+    if (about->parsed()) {
+        return host::RunAbout(plugin);
+    }
+    if (images.empty()) {
+        std::cerr << app.help();
+        std::cerr << "quenfield-export: no image given\n";
+        return 2;
+    }
+    return host::RunExport(plugin, images);
+}

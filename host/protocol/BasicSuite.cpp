@@ -1,0 +1,58 @@
+#include "BasicSuite.h"
+
+#include <cstring>
+
+namespace host::suites {
+namespace {
+
+int32_t held = 0;
+int32_t events = 0;
+
+// This host has no windows of its own to redraw; counting shows that a dialog passed its events on.
+void ProcessEvent(EventRecord* /*event*/) {
+    ++events;
+}
+
+const UIHooksSuite1 uiHooks{ProcessEvent};
+
+bool IsUIHooks(const char* name, int32_t version) {
+    return name != nullptr && std::strcmp(name, kUIHooksSuite) == 0 && version == kUIHooksSuiteVersion1;
+}
+
+int32_t AcquireSuite(const char* name, int32_t version, const void** suite) {
+    if (suite == nullptr) {
+        return kSuiteNotFound;
+    }
+    *suite = nullptr;
+    if (!IsUIHooks(name, version)) {
+        return kSuiteNotFound;
+    }
+    *suite = &uiHooks;
+    ++held;
+    return 0;
+}
+
+int32_t ReleaseSuite(const char* name, int32_t version) {
+    if (!IsUIHooks(name, version) || held == 0) {
+        return kSuiteNotFound;
+    }
+    --held;
+    return 0;
+}
+
+} // namespace
+
+SPBasicSuite* Basic() {
+    static SPBasicSuite basic{AcquireSuite, ReleaseSuite};
+    return &basic;
+}
+
+int32_t Held() {
+    return held;
+}
+
+int32_t EventsProcessed() {
+    return events;
+}
+
+} // namespace host::suites

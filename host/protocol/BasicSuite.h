@@ -1,0 +1,19 @@
+// The host's basic suite and the one suite it offers through it, the UI hooks suite (version 1).
+#ifndef QUENFIELD_HOST_BASICSUITE_H
+#define QUENFIELD_HOST_BASICSUITE_H
+
+#include "ExportInterface.h"
+
+namespace host::suites {
+
+// Any other suite name or version is refused with this code.
+constexpr int32_t kSuiteNotFound = 1;
+
+// The same suite for the life of the process, so it outlives every module that holds a pointer to it.
+SPBasicSuite* Basic();
+int32_t Held();            // acquisitions not yet released
+int32_t EventsProcessed(); // events passed to the UI hooks' processEvent
+
+} // namespace host::suites
+
+#endif

@@ -1,0 +1,122 @@
+#include "HostHandles.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <unordered_set>
+
+// The handle is the host's record of one block; the plug-in sees only its address.
+struct ExportOpaqueHandle {
+    void* block;
+    int32_t size;
+    int32_t locks;
+};
+
+namespace host::handles {
+namespace {
+
+std::unordered_set<Handle>& Registry() {
+    static std::unordered_set<Handle> registry;
+    return registry;
+}
+
+Handle Find(Handle h) {
+    return h != nullptr && Registry().count(h) != 0 ? h : nullptr;
+}
+
+// malloc(0) may answer null; every live handle owns a real block.
+void* Allocate(int32_t size) {
+    return std::malloc(size > 0 ? static_cast<size_t>(size) : 1);
+}
+
+Handle NewHandle(int32_t size) {
+    if (size < 0) {
+        return nullptr;
+    }
+    void* block = Allocate(size);
+    if (block == nullptr) {
+        return nullptr;
+    }
+    auto* h = new ExportOpaqueHandle{block, size, 0};
+    Registry().insert(h);
+    return h;
+}
+
+void DisposeHandle(Handle h) {
+    if (Find(h) == nullptr) {
+        return;
+    }
+    Registry().erase(h);
+    std::free(h->block);
+    delete h;
+}
+
+int32_t GetHandleSize(Handle h) {
+    return Find(h) != nullptr ? h->size : 0;
+}
+
+int16_t SetHandleSize(Handle h, int32_t newSize) {
+    if (Find(h) == nullptr || h->locks > 0 || newSize < 0) {
+        return exportErrNoMemory;
+    }
+    // A fresh block every time, so a plug-in that keeps an address across an unlocked resize is caught.
+    void* block = Allocate(newSize);
+    if (block == nullptr) {
+        return exportErrNoMemory;
+    }
+    const int32_t kept = newSize < h->size ? newSize : h->size;
+    if (kept > 0) {
+        std::memcpy(block, h->block, static_cast<size_t>(kept));
+    }
+    std::free(h->block);
+    h->block = block;
+    h->size = newSize;
+    return exportNoErr;
+}
+
+void* LockHandle(Handle h, Boolean /*moveHigh*/) {
+    if (Find(h) == nullptr) {
+        return nullptr;
+    }
+    ++h->locks;
+    return h->block;
+}
+
+void UnlockHandle(Handle h) {
+    if (Find(h) != nullptr && h->locks > 0) {
+        --h->locks;
+    }
+}
+
+int32_t CountHandles() {
+    return static_cast<int32_t>(Registry().size());
+}
+
+Boolean ValidHandle(Handle h) {
+    return Find(h) != nullptr ? 1 : 0;
+}
+
+} // namespace
+
+HandleProcs* Procs() {
+    static HandleProcs procs{exportHandleProcsVersion,
+                             exportHandleProcsCount,
+                             NewHandle,
+                             DisposeHandle,
+                             GetHandleSize,
+                             SetHandleSize,
+                             LockHandle,
+                             UnlockHandle,
+                             CountHandles,
+                             ValidHandle};
+    return &procs;
+}
+
+bool IsValid(Handle h) {
+    return Find(h) != nullptr;
+}
+
+int32_t Live() {
+    return CountHandles();
+}
+
+} // namespace host::handles

@@ -1,0 +1,40 @@
+// An export plug-in module, loaded for as long as this object lives.
+#ifndef QUENFIELD_HOST_PLUGINLIBRARY_H
+#define QUENFIELD_HOST_PLUGINLIBRARY_H
+
+#include "ExportInterface.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+namespace host {
+
+class PluginLoadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class PluginLibrary {
+public:
+    // Loads the module by absolute path with every symbol bound at once. Throws PluginLoadError naming the
+    // path and what failed (the loader's message, or the missing entry point).
+    explicit PluginLibrary(const std::filesystem::path& path);
+    // Unloads the module, then frees the globals handle it left in its data slot, if it is one of ours.
+    ~PluginLibrary();
+    PluginLibrary(const PluginLibrary&) = delete;
+    PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+    // One call of the entry point with the data slot this module keeps; returns the call's result.
+    int16_t Call(int16_t selector, void* paramBlock);
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+    void* module_ = nullptr;
+    ExportPluginEntry entry_ = nullptr;
+    intptr_t data_ = 0;
+};
+
+} // namespace host
+
+#endif
