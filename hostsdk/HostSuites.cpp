@@ -1,3 +1,5 @@
 #include "HostSuites.h"
 
 SPBasicSuite* sSPBasic = nullptr;
+
+AutoSuite<UIHooksSuite1> sUIHooks(kUIHooksSuite, kUIHooksSuiteVersion1);

@@ -1,0 +1,19 @@
+// The host capability check and the alert that tells the user the host is too old.
+#include "DialogUtilities.h"
+#include "HostUtilities.h"
+#include "System/Helpers.h"
+
+bool HostAdvanceStateAvailable(ExportAdvanceStateProc proc) {
+    return proc != nullptr;
+}
+
+bool WarnHostAdvanceStateAvailable(ExportAdvanceStateProc proc) {
+    const bool available = HostAdvanceStateAvailable(proc);
+    if (!available) {
+        Str255 version;
+        _hlp::MiscFill<unsigned char>(version, sizeof version, 0);
+        DoubleToString(version, 3.0, 1);
+        ShowVersionAlert(nullptr, sALERT_VERSION, sSTRING_VERSION_MESSAGE, version, nullptr);
+    }
+    return available;
+}

@@ -1,0 +1,48 @@
+// Where modal dialogs are shown and where their events come from. The platform picks the user's terminal,
+// or standard error when there is none; tests install a scripted display instead.
+#ifndef QUENFIELD_PLATFORM_DISPLAY_H
+#define QUENFIELD_PLATFORM_DISPLAY_H
+
+#include "platform/Toolbox.h"
+
+#include <string>
+#include <vector>
+
+// A dialog as it is to be drawn: global pixel geometry, placeholders already replaced.
+struct SItemView {
+    int16_t eKind;     // EItemKind
+    Rect rcBounds;     // global
+    std::string aText; // "^0" to "^3" replaced in static texts
+    bool bDefault;     // the default item: drawn outlined
+};
+
+struct SDialogView {
+    std::string aTitle;
+    Rect rcBounds; // the content, global
+    bool bCaution; // an alert with the caution sign
+    std::vector<SItemView> aItems;
+};
+
+class IDisplay {
+public:
+    virtual ~IDisplay() = default;
+    // The main screen in pixels, its top-left corner at (0, 0).
+    virtual Rect ScreenBounds() = 0;
+    // Draws the modal dialog; called before every event, so a display skips what it has drawn already.
+    virtual void Show(const SDialogView& view) = 0;
+    // The next event, a null event when nothing happened for about a tenth of a second. false: nobody can
+    // answer (any more), the dialog must not wait.
+    virtual bool NextEvent(EventRecord& event) = 0;
+};
+
+// What ModalDialog shows for dialog.
+SDialogView DescribeDialog(DialogRef dialog);
+
+// For tests: route screen geometry and every modal dialog to display (not owned) instead of the terminal;
+// null routes back.
+void InstallDisplay(IDisplay* display);
+// For tests: dialogs not yet disposed of, resources loaded and not yet released.
+unsigned int CountDialogs();
+unsigned int CountLoadedResources();
+
+#endif

@@ -1,0 +1,120 @@
+#include "platform/linux/DialogPicture.h"
+
+#include "platform/linux/DisplayAccess.h"
+
+#include <algorithm>
+
+namespace {
+
+struct SCellRect {
+    int iTop, iLeft, iBottom, iRight;
+};
+
+int FloorDiv(int value, int divisor) {
+    return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
+}
+
+SCellRect Cells(const Rect& rect) {
+    return {FloorDiv(rect.top, cCELL_HEIGHT), FloorDiv(rect.left, cCELL_WIDTH),
+            FloorDiv(rect.bottom, cCELL_HEIGHT), FloorDiv(rect.right, cCELL_WIDTH)};
+}
+
+// Writes text into the picture's row from column col on, never over the frame.
+void Put(SDialogPicture& picture, int row, int col, const std::string& text) {
+    if (row < 1 || row + 1 >= static_cast<int>(picture.aRows.size())) {
+        return;
+    }
+    std::string& line = picture.aRows[row];
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int at = col + static_cast<int>(i);
+        if (at >= 1 && at + 1 < static_cast<int>(line.size())) {
+            line[at] = text[i];
+        }
+    }
+}
+
+std::string TopEdge(const std::string& title, int width) {
+    std::string edge(width, '-');
+    const std::string label = (" " + title + " ").substr(0, width);
+    edge.replace((width - label.size()) / 2, label.size(), label);
+    return "+" + edge + "+";
+}
+
+void PutItem(SDialogPicture& picture, const SItemView& item) {
+    const SCellRect cells = Cells(item.rcBounds);
+    const int row = cells.iTop - picture.iTop;
+    const int col = cells.iLeft - picture.iLeft;
+    const int width = std::max(cells.iRight - cells.iLeft, 0);
+    if (item.eKind == eITEM_BUTTON) {
+        const std::string label = item.bDefault ? "< " + item.aText + " >" : "[ " + item.aText + " ]";
+        Put(picture, row, col + (width - static_cast<int>(label.size())) / 2, label);
+        return;
+    }
+    const std::vector<std::string> lines = WrapText(item.aText, width);
+    const int height = std::max(cells.iBottom - cells.iTop, 0);
+    for (int i = 0; i < height && i < static_cast<int>(lines.size()); ++i) {
+        Put(picture, row + i, col, lines[i]);
+    }
+}
+
+} // namespace
+
+SDialogPicture DrawDialog(const SDialogView& view) {
+    const SCellRect content = Cells(view.rcBounds);
+    const int width = std::max(content.iRight - content.iLeft, 0);
+    const int height = std::max(content.iBottom - content.iTop, 0);
+    SDialogPicture picture{content.iTop - 1, content.iLeft - 1, {}};
+    picture.aRows.push_back(TopEdge(view.aTitle, width));
+    picture.aRows.insert(picture.aRows.end(), height, "|" + std::string(width, ' ') + "|");
+    picture.aRows.push_back("+" + std::string(width, '-') + "+");
+    if (view.bCaution) {
+        Put(picture, 2, 3, "/!\\");
+    }
+    for (const SItemView& item : view.aItems) {
+        PutItem(picture, item);
+    }
+    return picture;
+}
+
+std::vector<std::string> WrapText(const std::string& text, size_t width) {
+    std::vector<std::string> lines;
+    if (width == 0) {
+        return lines;
+    }
+    std::string line;
+    std::string word;
+    auto endWord = [&] {
+        for (; word.size() > width; word.erase(0, width)) {
+            if (!line.empty()) {
+                lines.push_back(line);
+                line.clear();
+            }
+            lines.push_back(word.substr(0, width));
+        }
+        if (word.empty()) {
+            return;
+        }
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            lines.push_back(line);
+            line.clear();
+        }
+        line += line.empty() ? word : " " + word;
+        word.clear();
+    };
+    for (const char c : text) {
+        if (c == '\n' || c == '\r') {
+            endWord();
+            lines.push_back(line);
+            line.clear();
+        } else if (c == ' ') {
+            endWord();
+        } else {
+            word += c;
+        }
+    }
+    endWord();
+    if (!line.empty()) {
+        lines.push_back(line);
+    }
+    return lines;
+}
