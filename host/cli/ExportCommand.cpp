@@ -2,6 +2,7 @@
 
 #include "ExportSession.h"
 #include "ExportedFile.h"
+#include "HandOff.h"
 #include "Interrupt.h"
 #include "OpenImage.h"
 #include "ProgressBar.h"
@@ -13,13 +14,16 @@
 namespace host {
 namespace {
 
+// Long enough for a companion that starts slowly; it only runs out when no companion takes the file.
+constexpr std::chrono::seconds kHandOffTimeout{10};
+
 struct FileReport {
     bool exported = false;
     std::string line;
+    std::filesystem::path handedOff; // the file given to the companion, if one was
 };
 
-std::string ExportedFileWords() {
-    const std::optional<ExportedFile> file = FindExportedFile();
+std::string ExportedFileWords(const std::optional<ExportedFile>& file) {
     if (!file) {
         return "exported, but no file was found in " + ExportFolder().string();
     }
@@ -33,17 +37,22 @@ std::string ExportedFileWords() {
 FileReport Report(const std::string& image, const ExportOutcome& outcome) {
     const std::string code = " (" + std::to_string(outcome.result) + ")";
     switch (outcome.result) {
-    case exportNoErr:
-        return {true, image + ": " + ExportedFileWords() + "; the companion application was started"};
+    case exportNoErr: {
+        const std::optional<ExportedFile> file = FindExportedFile();
+        return {true, image + ": " + ExportedFileWords(file) + "; the companion application was started",
+                file ? file->path : std::filesystem::path()};
+    }
     case exportErrCompanionNotLaunched:
-        return {false, image + ": " + ExportedFileWords() + ", but " + DescribeResult(outcome.result) + code +
-                           "; the file is kept"};
+        return {false,
+                image + ": " + ExportedFileWords(FindExportedFile()) + ", but " +
+                    DescribeResult(outcome.result) + code + "; the file is kept",
+                {}};
     default: {
         std::string line = image + ": not exported: " + DescribeResult(outcome.result) + code;
         if (!outcome.hostError.empty()) {
             line += ": " + outcome.hostError;
         }
-        return {false, line};
+        return {false, line, {}};
     }
     }
 }
@@ -61,7 +70,7 @@ FileReport ExportOne(PluginLibrary& plugin, const std::string& image) {
         }
         return Report(image, outcome);
     } catch (const std::exception& e) {
-        return {false, image + ": not exported: " + e.what()};
+        return {false, image + ": not exported: " + e.what(), {}};
     }
 }
 
@@ -77,7 +86,8 @@ int RunExport(const std::filesystem::path& pluginPath, const std::vector<std::st
     }
     InterruptScope interrupt;
     bool allExported = true;
-    for (const std::string& image : images) {
+    for (size_t i = 0; i < images.size(); ++i) {
+        const std::string& image = images[i];
         if (InterruptScope::Requested()) {
             std::cout << image << ": skipped, the run was cancelled" << std::endl;
             allExported = false;
@@ -86,6 +96,12 @@ int RunExport(const std::filesystem::path& pluginPath, const std::vector<std::st
         const FileReport report = ExportOne(*plugin, image);
         std::cout << report.line << std::endl;
         allExported = allExported && report.exported;
+        const bool more = i + 1 < images.size();
+        if (more && !report.handedOff.empty() &&
+            !HandOffWatch(report.handedOff).AwaitTaken(kHandOffTimeout)) {
+            std::cerr << "quenfield-export: the companion has not opened " << report.handedOff.string()
+                      << " yet; the next export replaces it" << std::endl;
+        }
     }
     return allExported ? 0 : 1;
 }
