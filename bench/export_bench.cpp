@@ -1,0 +1,304 @@
+// Whole exports through the real module against the cost of writing the same bytes.
+//
+// An in-process host serves an in-memory document (no decoding) to QuenfieldExport.so through PluginMain:
+// Prepare, Start, Finish, with a companion entry that does nothing. Each export alternates with the write
+// floor: the same byte count written from one chunk-sized buffer, chunk by chunk, into a fresh file in the
+// same folder. Only ratios measured in one run mean anything on a shared machine.
+#include "ExportInterface.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Case {
+    const char* name;
+    int16_t mode;
+    int16_t depth;
+    int16_t planes;
+};
+
+const Case kCases[] = {
+    {"RGB 8-bit, 3 planes", plugInModeRGBColor, 8, 3},
+    {"RGB 16-bit, 3 planes", plugInModeRGB48, 16, 3},
+    {"RGB 32-bit, 3 planes", plugInModeRGB96, 32, 3},
+    {"RGB 8-bit, 4 planes", plugInModeRGBColor, 8, 4},
+};
+
+// A band of distinct rows, served over and over, so that the host's own memory stays small.
+const int kBandRows = 64;
+
+struct Settings {
+    int32_t width = 8000;
+    int32_t height = 6000;
+    int runs = 5;
+    std::string folder;
+    bool ownFolder = false; // made here, so removed at the end
+    std::string module;
+};
+
+class Document {
+public:
+    Document(const Case& c, int32_t width) : width_(width), planes_(c.planes), sampleBytes_(c.depth / 8) {
+        rowBytes_ = static_cast<int32_t>(width_) * planes_ * sampleBytes_;
+        band_.resize(static_cast<size_t>(rowBytes_) * kBandRows);
+        uint32_t seed = 12345;
+        for (size_t i = 0; i < band_.size(); i += sampleBytes_) {
+            seed = seed * 1664525u + 1013904223u;
+            Fill(&band_[i], c.depth, seed);
+        }
+    }
+
+    // Planes loPlane..hiPlane of one row segment, pointed to in place.
+    bool Serve(const VRect& rect, int16_t loPlane, int16_t hiPlane, void** data, int32_t* rowBytes) {
+        if (loPlane != 0 || hiPlane != planes_ - 1 || rect.bottom != rect.top + 1 || rect.left < 0 ||
+            rect.right > width_) {
+            return false;
+        }
+        uint8_t* row = &band_[static_cast<size_t>(rect.top % kBandRows) * rowBytes_];
+        *data = row + static_cast<size_t>(rect.left) * planes_ * sampleBytes_;
+        *rowBytes = rowBytes_;
+        return true;
+    }
+
+private:
+    static void Fill(uint8_t* sample, int depth, uint32_t random) {
+        if (depth == 8) {
+            *sample = static_cast<uint8_t>(random >> 24);
+        } else if (depth == 16) {
+            const uint16_t value = static_cast<uint16_t>((random >> 16) % 32769);
+            std::memcpy(sample, &value, sizeof value);
+        } else {
+            const float value = static_cast<float>(random >> 8) / 16777216.0f * 1.5f - 0.25f;
+            std::memcpy(sample, &value, sizeof value);
+        }
+    }
+
+    int32_t width_;
+    int planes_;
+    int sampleBytes_;
+    int32_t rowBytes_ = 0;
+    std::vector<uint8_t> band_;
+};
+
+// The host side of one export; the plug-in's callbacks take no context, so the one running export is global.
+Document* gDocument = nullptr;
+ExportRecord* gRecord = nullptr;
+
+int16_t AdvanceState() {
+    return gDocument->Serve(gRecord->theRect32, gRecord->loPlane, gRecord->hiPlane, &gRecord->data,
+                            &gRecord->rowBytes)
+               ? 0
+               : exportErrParam;
+}
+
+Boolean NeverAbort() {
+    return false;
+}
+
+void IgnoreProgress(int32_t, int32_t) {}
+
+class Module {
+public:
+    explicit Module(const std::string& path) {
+        handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle_ == nullptr) {
+            throw std::runtime_error("cannot load " + path + ": " + dlerror());
+        }
+        entry_ = reinterpret_cast<ExportPluginEntry>(dlsym(handle_, exportPluginEntryName));
+        if (entry_ == nullptr) {
+            dlclose(handle_);
+            throw std::runtime_error(path + " has no " exportPluginEntryName);
+        }
+    }
+    ~Module() { dlclose(handle_); }
+    Module(const Module&) = delete;
+    Module& operator=(const Module&) = delete;
+
+    int16_t Call(int16_t selector, ExportRecord* record) {
+        int16_t result = 0;
+        entry_(selector, record, &data_, &result);
+        return result;
+    }
+
+private:
+    void* handle_ = nullptr;
+    ExportPluginEntry entry_ = nullptr;
+    intptr_t data_ = 0; // the plug-in's globals live in its own fallback memory here
+};
+
+double Seconds(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+ExportRecord MakeRecord(const Case& c, const Settings& settings) {
+    ExportRecord record{};
+    record.abortProc = NeverAbort;
+    record.progressProc = IgnoreProgress;
+    record.maxData = 0x7fffffff;
+    record.imageMode = c.mode;
+    record.depth = c.depth;
+    record.planes = c.planes;
+    record.imageSize32 = VPoint{settings.height, settings.width};
+    record.advanceState = AdvanceState;
+    record.HostSupports32BitCoordinates = 1;
+    const char name[] = "bench";
+    record.filename[0] = sizeof name - 1;
+    std::memcpy(&record.filename[1], name, sizeof name - 1);
+    return record;
+}
+
+std::string ExportPath(const Settings& settings, const Case& c) {
+    return settings.folder + "/QuenfieldImport/bench." + (c.depth == 32 ? "pfm" : "ppm");
+}
+
+double TimeExport(Module& module, const Case& c, Document& document, const Settings& settings) {
+    ::unlink(ExportPath(settings, c).c_str()); // removing the last file is not part of the export's cost
+    ExportRecord record = MakeRecord(c, settings);
+    gDocument = &document;
+    gRecord = &record;
+    const auto start = std::chrono::steady_clock::now();
+    int16_t result = module.Call(exportSelectorPrepare, &record);
+    if (result == 0) {
+        result = module.Call(exportSelectorStart, &record);
+    }
+    const double seconds = Seconds(start);
+    if (result != 0 || module.Call(exportSelectorFinish, &record) != 0) {
+        throw std::runtime_error(std::string(c.name) + ": export failed with " + std::to_string(result));
+    }
+    return seconds;
+}
+
+uint64_t FileSize(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+}
+
+double TimeFloor(uint64_t bytes, size_t chunk, const std::string& path) {
+    ::unlink(path.c_str());
+    std::vector<char> buffer(chunk, 'x');
+    const auto start = std::chrono::steady_clock::now();
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0) {
+        throw std::runtime_error("cannot create " + path);
+    }
+    for (uint64_t left = bytes; left > 0;) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk));
+        if (::write(fd, buffer.data(), n) != static_cast<ssize_t>(n)) {
+            ::close(fd);
+            throw std::runtime_error("cannot write " + path);
+        }
+        left -= n;
+    }
+    ::close(fd);
+    return Seconds(start);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void RunCase(Module& module, const Case& c, const Settings& settings) {
+    Document document(c, settings.width);
+    const size_t chunk = c.depth == 32 ? 120000 : 60000;
+    const std::string floorPath = settings.folder + "/floor.bin";
+    TimeExport(module, c, document, settings); // warm-up, and the byte count to match
+    const uint64_t bytes = FileSize(ExportPath(settings, c));
+    TimeFloor(bytes, chunk, floorPath);
+    std::vector<double> exports;
+    std::vector<double> floors;
+    for (int run = 0; run < settings.runs; ++run) {
+        exports.push_back(TimeExport(module, c, document, settings));
+        floors.push_back(TimeFloor(bytes, chunk, floorPath));
+    }
+    ::unlink(floorPath.c_str());
+    ::unlink(ExportPath(settings, c).c_str());
+    const double exportTime = Median(exports);
+    const double floorTime = Median(floors);
+    const double megabytes = static_cast<double>(bytes) / 1e6;
+    std::printf("%-22s %8.0f MB  export %7.3f s %7.0f MB/s   floor %7.3f s %7.0f MB/s   ratio %5.2f\n",
+                c.name, megabytes, exportTime, megabytes / exportTime, floorTime, megabytes / floorTime,
+                exportTime / floorTime);
+    std::fflush(stdout);
+}
+
+// A companion that accepts the file and does nothing, registered only for this process.
+void RegisterIdleCompanion(const std::string& folder) {
+    const std::string applications = folder + "/xdg/applications";
+    ::mkdir((folder + "/xdg").c_str(), 0700);
+    ::mkdir(applications.c_str(), 0700);
+    std::ofstream entry(applications + "/" QUENFIELD_APP_ID ".desktop");
+    entry << "[Desktop Entry]\nType=Application\nName=Idle companion\nExec=true %f\n";
+    ::setenv("XDG_DATA_HOME", (folder + "/xdg").c_str(), 1);
+    ::setenv("XDG_DATA_DIRS", (folder + "/xdg").c_str(), 1);
+}
+
+Settings ParseArguments(int argc, char** argv) {
+    Settings settings;
+    settings.module = QUENFIELD_MODULE_PATH;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--width") {
+            settings.width = std::atoi(argv[i + 1]);
+        } else if (option == "--height") {
+            settings.height = std::atoi(argv[i + 1]);
+        } else if (option == "--runs") {
+            settings.runs = std::max(1, std::atoi(argv[i + 1]));
+        } else if (option == "--folder") {
+            settings.folder = argv[i + 1];
+        } else if (option == "--plugin") {
+            settings.module = argv[i + 1];
+        } else {
+            throw std::runtime_error("unknown option " + option);
+        }
+    }
+    if (settings.width <= 0 || settings.height <= 0) {
+        throw std::runtime_error("width and height must be positive");
+    }
+    if (settings.folder.empty()) {
+        char pattern[] = "/var/tmp/quenfield-bench-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr) {
+            throw std::runtime_error("cannot create a folder for the files");
+        }
+        settings.folder = pattern;
+        settings.ownFolder = true;
+    }
+    return settings;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const Settings settings = ParseArguments(argc, argv);
+        ::setenv("TMPDIR", settings.folder.c_str(), 1);
+        RegisterIdleCompanion(settings.folder);
+        Module module(settings.module);
+        std::printf("%d x %d, median of %d alternating runs after a warm-up, files in %s\n", settings.width,
+                    settings.height, settings.runs, settings.folder.c_str());
+        for (const Case& c : kCases) {
+            RunCase(module, c, settings);
+        }
+        if (settings.ownFolder) {
+            std::filesystem::remove_all(settings.folder);
+        }
+        return 0;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "export_bench: %s\n", error.what());
+        return 1;
+    }
+}

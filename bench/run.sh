@@ -1,0 +1,61 @@
+#!/bin/sh
+# The benchmark command: builds the release configuration, then measures
+#   1. the conversion loop against memcpy of the same output bytes,
+#   2. whole exports through the module against the write floor,
+#   3. the reference host on a TIFF against ImageMagick on the same file, with peak memory of both.
+# Figures from one run are comparable with each other only.
+set -eu
+cd "$(dirname "$0")/.."
+sh scripts/install-deps.sh
+
+build=build/release
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j "$(nproc)" >/dev/null
+
+work=$(mktemp -d /var/tmp/quenfield-bench-XXXXXX)
+trap 'rm -rf "$work"' EXIT INT TERM
+
+echo "== conversion loop against memcpy"
+"$build/bench/convert_bench" --benchmark_min_time=0.2
+
+echo
+echo "== whole exports against the write floor"
+"$build/bench/export_bench" --folder "$work"
+
+echo
+echo "== reference host against ImageMagick, 8000 x 6000 16-bit RGB TIFF"
+convert -size 8000x6000 gradient:red-blue -depth 16 -define tiff:rows-per-strip=16 "$work/in.tif"
+mkdir -p "$work/xdg/applications"
+printf '[Desktop Entry]\nType=Application\nName=Idle companion\nExec=true %%f\n' \
+    >"$work/xdg/applications/com.quenfield.Quenfield.desktop"
+cat "$work/in.tif" >/dev/null # both sides read from the page cache
+
+measure() { # label, command...
+    label=$1
+    shift
+    /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>&1 || {
+        echo "$label failed" >&2
+        exit 1
+    }
+    read -r seconds kilobytes <"$work/time"
+    echo "$label $seconds $kilobytes"
+}
+
+for run in 1 2 3; do
+    rm -f "$work/out.ppm"
+    measure host env TMPDIR="$work" XDG_DATA_HOME="$work/xdg" XDG_DATA_DIRS="$work/xdg" \
+        "$build/host/quenfield-export" "$work/in.tif"
+    measure convert convert "$work/in.tif" -depth 16 "$work/out.ppm"
+done | awk '
+    { t[$1] = t[$1] " " $2; m[$1] = ($3 > m[$1] ? $3 : m[$1]) }
+    function median(list,   n, v, i, j, x) {
+        n = split(list, v, " ")
+        for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (v[j] < v[i]) { x = v[i]; v[i] = v[j]; v[j] = x }
+        return v[int((n + 1) / 2)]
+    }
+    END {
+        h = median(t["host"]); c = median(t["convert"])
+        printf "quenfield-export %6.2f s  peak %5.0f MB\n", h, m["host"] / 1024
+        printf "convert          %6.2f s  peak %5.0f MB\n", c, m["convert"] / 1024
+        printf "quenfield-export is %.1fx faster\n", c / h
+    }'
