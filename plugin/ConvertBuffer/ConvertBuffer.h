@@ -3,6 +3,7 @@
 #ifndef QUENFIELD_CONVERTBUFFER_CONVERTBUFFER_H
 #define QUENFIELD_CONVERTBUFFER_CONVERTBUFFER_H
 
+#include "ConvertBuffer/ConvertRuns.h"
 #include "ConvertBuffer/ConvertValue.h"
 #include "ConvertBuffer/IConvertBuffer.h"
 #include "Error.h"
@@ -40,17 +41,6 @@ public:
 
 private:
     static const unsigned int uiLAST_TRIPLE = uiBUFFER_SIZE - uiOUTPUT_CHANNELS;
-
-    // Convert's result by the cheapest route; the loops use it.
-    static T ConvertSample(U value);
-    // Whole runs, with the plane count as a constant where it is known (0: take stride). The arrays come in
-    // as restricted parameters so that the compiler need not guard the loops against overlap.
-    template <unsigned int uiSTRIDE>
-    static void ConvertRunRGB(const U* __restrict input, T* __restrict output, unsigned int numPixel,
-                              unsigned int stride);
-    template <unsigned int uiSTRIDE>
-    static void ConvertRunGray(const U* __restrict input, T* __restrict output, unsigned int numPixel,
-                               unsigned int stride);
 
     uint32_t uiPlanes;
     uint32_t uiMaxPixel;
@@ -165,68 +155,12 @@ bool CConvertBuffer<T, U>::ConvertData(unsigned int numPixel) {
     _hlp::Require(uiOUTPUT_CHANNELS * last <= uiLAST_TRIPLE);
     if (eFormat == eINPUT_FORMAT_RGB) {
         _hlp::Require(uiPlanes * last <= uiLAST_TRIPLE);
-        switch (uiPlanes) {
-        case 3:
-            ConvertRunRGB<3>(aInput, aOutput, numPixel, uiPlanes);
-            break;
-        case 4:
-            ConvertRunRGB<4>(aInput, aOutput, numPixel, uiPlanes);
-            break;
-        default:
-            ConvertRunRGB<0>(aInput, aOutput, numPixel, uiPlanes);
-            break;
-        }
+        _hlp::MapRunRGB(aInput, aOutput, numPixel, uiPlanes);
     } else {
         _hlp::Require(uiPlanes * last <= uiBUFFER_SIZE - 1);
-        switch (uiPlanes) {
-        case 1:
-            ConvertRunGray<1>(aInput, aOutput, numPixel, uiPlanes);
-            break;
-        case 2:
-            ConvertRunGray<2>(aInput, aOutput, numPixel, uiPlanes);
-            break;
-        default:
-            ConvertRunGray<0>(aInput, aOutput, numPixel, uiPlanes);
-            break;
-        }
+        _hlp::MapRunGray(aInput, aOutput, numPixel, uiPlanes);
     }
     return true;
-}
-
-template <class T, class U>
-template <unsigned int uiSTRIDE>
-void CConvertBuffer<T, U>::ConvertRunRGB(const U* __restrict input, T* __restrict output,
-                                         unsigned int numPixel, unsigned int stride) {
-    if (uiSTRIDE == uiOUTPUT_CHANNELS) {
-        // Input and output have the same layout: one flat pass.
-        for (unsigned int i = 0; i < uiOUTPUT_CHANNELS * numPixel; ++i) {
-            output[i] = ConvertSample(input[i]);
-        }
-        return;
-    }
-    const unsigned int step = uiSTRIDE != 0 ? uiSTRIDE : stride;
-    for (unsigned int i = 0; i < numPixel; ++i) {
-        output[0] = ConvertSample(input[0]);
-        output[1] = ConvertSample(input[1]);
-        output[2] = ConvertSample(input[2]);
-        input += step;
-        output += uiOUTPUT_CHANNELS;
-    }
-}
-
-template <class T, class U>
-template <unsigned int uiSTRIDE>
-void CConvertBuffer<T, U>::ConvertRunGray(const U* __restrict input, T* __restrict output,
-                                          unsigned int numPixel, unsigned int stride) {
-    const unsigned int step = uiSTRIDE != 0 ? uiSTRIDE : stride;
-    for (unsigned int i = 0; i < numPixel; ++i) {
-        const T value = ConvertSample(input[0]);
-        output[0] = value;
-        output[1] = value;
-        output[2] = value;
-        input += step;
-        output += uiOUTPUT_CHANNELS;
-    }
 }
 
 template <class T, class U>
@@ -262,22 +196,6 @@ inline unsigned short CConvertBuffer<unsigned short, unsigned short>::Convert(un
 
 template <>
 inline float CConvertBuffer<float, float>::Convert(float value) const {
-    return _hlp::ToLittleEndian(value);
-}
-
-template <>
-inline unsigned short CConvertBuffer<unsigned short, unsigned char>::ConvertSample(unsigned char value) {
-    return _hlp::ToBigEndian(_hlp::MapTo16Bit(value));
-}
-
-// The integer formula: the same value as Convert's single-precision path for every input.
-template <>
-inline unsigned short CConvertBuffer<unsigned short, unsigned short>::ConvertSample(unsigned short value) {
-    return _hlp::ToBigEndian(_hlp::MapHostTo16Bit(value));
-}
-
-template <>
-inline float CConvertBuffer<float, float>::ConvertSample(float value) {
     return _hlp::ToLittleEndian(value);
 }
 

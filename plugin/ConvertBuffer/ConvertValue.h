@@ -32,11 +32,13 @@ inline unsigned short MapTo16Bit(float v) {
     return static_cast<unsigned short>(static_cast<unsigned int>(unit * 65535.0f));
 }
 
-// The host's 16-bit range 0..32768 onto 0..65535: min(65535, floor(v * 65535 / 32768)) in integers, which
-// gives the same value as MapTo16Bit(v / 32768.0f) for every input and leaves the loops free of float
-// conversions.
+// The host's 16-bit range 0..32768 onto 0..65535 by the integer formula min(65535, floor(v * 65535 / 32768)),
+// which gives the same value as MapTo16Bit(v / 32768.0f) for every input. As floor(2v - v / 32768) it is 0
+// for 0, 2v - 1 below 32768 and 65535 from there on: 16-bit operations only, so vector lanes stay narrow.
 inline unsigned short MapHostTo16Bit(unsigned short v) {
-    return static_cast<unsigned short>(MathMin<unsigned int>(65535u, (v * 65535u) >> 15));
+    const unsigned short scaled = static_cast<unsigned short>(2 * v - (v != 0 ? 1 : 0));
+    const unsigned short saturated = static_cast<unsigned short>(-(v >> 15));
+    return scaled | saturated;
 }
 
 // Exchanges the two bytes, whatever the processor.
