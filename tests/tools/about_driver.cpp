@@ -1,0 +1,67 @@
+// Calls the About selector of a plug-in module as a host would, with a basic suite that offers the UI hooks
+// suite, then unloads the module. Prints what the host saw:
+//   result=<code> acquired=<n> released=<n> null_events=<n> other_events=<n>
+// and exits 0 when the call returned 0 and every acquired suite was released at unload.
+#include "ExportInterface.h"
+
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+
+namespace {
+
+int acquired = 0;
+int released = 0;
+int nullEvents = 0;
+int otherEvents = 0;
+
+void ProcessEvent(EventRecord* event) {
+    ++(event->what == nullEvent ? nullEvents : otherEvents);
+}
+
+const UIHooksSuite1 uiHooks = {ProcessEvent};
+
+int32_t AcquireSuite(const char* name, int32_t version, const void** suite) {
+    if (std::strcmp(name, kUIHooksSuite) != 0 || version != kUIHooksSuiteVersion1) {
+        *suite = nullptr;
+        return 1;
+    }
+    ++acquired;
+    *suite = &uiHooks;
+    return 0;
+}
+
+int32_t ReleaseSuite(const char*, int32_t) {
+    ++released;
+    return 0;
+}
+
+SPBasicSuite basicSuite = {AcquireSuite, ReleaseSuite};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s MODULE\n", argv[0]);
+        return 2;
+    }
+    void* module = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        std::fprintf(stderr, "cannot load %s: %s\n", argv[1], dlerror());
+        return 2;
+    }
+    auto entry = reinterpret_cast<ExportPluginEntry>(dlsym(module, exportPluginEntryName));
+    if (entry == nullptr) {
+        std::fprintf(stderr, "%s has no %s: %s\n", argv[1], exportPluginEntryName, dlerror());
+        dlclose(module);
+        return 2;
+    }
+    AboutRecord about = {nullptr, &basicSuite};
+    intptr_t data = 0;
+    int16_t result = 0x7777;
+    entry(exportSelectorAbout, &about, &data, &result);
+    dlclose(module);
+    std::printf("result=%d acquired=%d released=%d null_events=%d other_events=%d\n", result, acquired,
+                released, nullEvents, otherEvents);
+    return result == 0 && acquired == released ? 0 : 1;
+}
