@@ -1,0 +1,44 @@
+# Shared by the end-to-end tests: a private scratch folder, the plug-in's temporary folder inside it, and a
+# desktop entry that starts the real companion with its imports going to a folder of the test's own.
+# Expects HOST, IMPORT and PIXELS (the e2e_pixels tool) to be set.
+set -eu
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/quenfield-e2e.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+mkdir -p "$WORK/tmp" "$WORK/data/applications" "$WORK/nodata" "$WORK/pictures" "$WORK/src"
+EXPORTS="$WORK/tmp/QuenfieldImport"
+PICTURES="$WORK/pictures"
+
+cat >"$WORK/data/applications/com.quenfield.Quenfield.desktop" <<ENTRY
+[Desktop Entry]
+Type=Application
+Name=Quenfield Import (test)
+Exec=$IMPORT --to $PICTURES %f
+ENTRY
+
+export TMPDIR="$WORK/tmp" XDG_DATA_HOME="$WORK/data" XDG_DATA_DIRS="$WORK/nodata"
+# No session bus: nothing of the launch may depend on one.
+unset DBUS_SESSION_BUS_ADDRESS
+
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+# Waits up to 20 s for a file to appear.
+await_file() {
+    for _ in $(seq 200); do
+        [ -e "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+finish() {
+    if [ "$failures" -ne 0 ]; then
+        echo "$failures check(s) failed" >&2
+        exit 1
+    fi
+    echo "all checks passed"
+}
