@@ -1,0 +1,70 @@
+// The suite holder: acquired once on first use, given back once, asked again after a failure.
+#include "DialogTestSupport.h"
+#include "HostSuites.h"
+
+#include <gtest/gtest.h>
+
+using namespace dialogtest;
+
+namespace {
+
+class Suites : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetHost();
+        sSPBasic = BasicSuite();
+    }
+    void TearDown() override { sSPBasic = nullptr; }
+};
+
+uint32_t ThrownBy(AutoSuite<UIHooksSuite1>& holder) {
+    try {
+        holder.operator->();
+    } catch (uint32_t code) {
+        return code;
+    }
+    return 0;
+}
+
+TEST_F(Suites, AcquiredOnFirstUseAndReleasedOnce) {
+    AutoSuite<UIHooksSuite1> holder(kUIHooksSuite, kUIHooksSuiteVersion1);
+    EXPECT_EQ(Host().acquired, 0);
+    EXPECT_EQ(holder->processEvent, RecordEvent);
+    EXPECT_EQ(holder->processEvent, RecordEvent);
+    EXPECT_EQ(Host().acquired, 1);
+    holder.Unload();
+    holder.Unload();
+    EXPECT_EQ(Host().released, 1);
+}
+
+TEST_F(Suites, TheDestructorReleases) {
+    {
+        AutoSuite<UIHooksSuite1> holder(kUIHooksSuite, kUIHooksSuiteVersion1);
+        holder.operator->();
+    }
+    EXPECT_EQ(Host().released, 1);
+}
+
+TEST_F(Suites, WithoutABasicSuiteItThrowsParm) {
+    sSPBasic = nullptr;
+    AutoSuite<UIHooksSuite1> holder(kUIHooksSuite, kUIHooksSuiteVersion1);
+    EXPECT_EQ(ThrownBy(holder), 0x5061726Du);
+}
+
+TEST_F(Suites, ARefusalIsThrownAndTheNextUseAsksAgain) {
+    AutoSuite<UIHooksSuite1> holder(kUIHooksSuite, kUIHooksSuiteVersion1);
+    Host().refusal = 7;
+    EXPECT_EQ(ThrownBy(holder), 7u);
+    Host().refusal = 0;
+    EXPECT_EQ(holder->processEvent, RecordEvent);
+    EXPECT_EQ(Host().acquired, 1);
+    holder.Unload();
+    EXPECT_EQ(Host().released, 1);
+}
+
+TEST_F(Suites, ANeverAcquiredHolderReleasesNothing) {
+    { AutoSuite<UIHooksSuite1> holder(kUIHooksSuite, kUIHooksSuiteVersion1); }
+    EXPECT_EQ(Host().released, 0);
+}
+
+} // namespace

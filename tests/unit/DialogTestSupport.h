@@ -1,0 +1,142 @@
+// For dialog tests: a scripted display in place of the terminal, and a host basic suite that counts.
+#ifndef QUENFIELD_TESTS_DIALOGTESTSUPPORT_H
+#define QUENFIELD_TESTS_DIALOGTESTSUPPORT_H
+
+#include "HostSuites.h"
+#include "platform/Display.h"
+
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace dialogtest {
+
+// A screen of fixed size and a queue of events. Each event is made when it is due, from the dialog as last
+// shown, so that a click can aim at where the dialog stands by then. Installed for its lifetime.
+class CScriptedDisplay final : public IDisplay {
+public:
+    using Step = std::function<EventRecord(const SDialogView&)>;
+
+    explicit CScriptedDisplay(Rect screen = Rect{0, 0, 768, 1024}) : screen_(screen) { InstallDisplay(this); }
+    ~CScriptedDisplay() override { InstallDisplay(nullptr); }
+    CScriptedDisplay(const CScriptedDisplay&) = delete;
+    CScriptedDisplay& operator=(const CScriptedDisplay&) = delete;
+
+    void Add(Step step) { steps_.push_back(std::move(step)); }
+    size_t Remaining() const { return steps_.size(); }
+
+    Rect ScreenBounds() override { return screen_; }
+    void Show(const SDialogView& view) override {
+        last = view;
+        ++shows;
+    }
+    bool NextEvent(EventRecord& event) override {
+        if (steps_.empty()) {
+            ++exhausted;
+            return false;
+        }
+        event = steps_.front()(last);
+        steps_.pop_front();
+        return true;
+    }
+
+    SDialogView last{};
+    int shows = 0;
+    int exhausted = 0; // times the script had nothing left
+
+private:
+    Rect screen_;
+    std::deque<Step> steps_;
+};
+
+inline EventRecord MakeEvent(uint16_t what, uintptr_t message = 0, Point where = Point{0, 0}) {
+    EventRecord event{};
+    event.what = what;
+    event.message = message;
+    event.where = where;
+    return event;
+}
+
+inline CScriptedDisplay::Step Key(unsigned char key) {
+    return [key](const SDialogView&) { return MakeEvent(keyDown, key); };
+}
+
+inline CScriptedDisplay::Step Null() {
+    return [](const SDialogView&) { return MakeEvent(nullEvent); };
+}
+
+// A mouse event at a point chosen from the dialog as shown.
+inline CScriptedDisplay::Step Mouse(uint16_t what, std::function<Point(const SDialogView&)> aim) {
+    return [what, aim](const SDialogView& view) { return MakeEvent(what, 0, aim(view)); };
+}
+
+inline Point Center(const Rect& rect) {
+    return Point{static_cast<int16_t>((rect.top + rect.bottom) / 2),
+                 static_cast<int16_t>((rect.left + rect.right) / 2)};
+}
+
+// The window standing at the centre of the dialog as shown: the dialog's own.
+inline WindowRef WindowOf(const SDialogView& view) {
+    WindowRef window = nullptr;
+    FindWindow(Center(view.rcBounds), &window);
+    return window;
+}
+
+// The host's side of the suites: the UI hooks suite, with a processEvent that records what it is given.
+struct SFakeHost {
+    int acquired = 0;
+    int released = 0;
+    int32_t refusal = 0; // returned by AcquireSuite when not 0
+    bool hasProcessEvent = true;
+    std::vector<EventRecord> events;
+};
+
+inline SFakeHost& Host() {
+    static SFakeHost host;
+    return host;
+}
+
+inline void RecordEvent(EventRecord* event) {
+    Host().events.push_back(*event);
+}
+
+inline int32_t AcquireSuite(const char*, int32_t, const void** suite) {
+    static const UIHooksSuite1 withRoutine = {RecordEvent};
+    static const UIHooksSuite1 withoutRoutine = {nullptr};
+    *suite = nullptr;
+    if (Host().refusal != 0) {
+        return Host().refusal;
+    }
+    ++Host().acquired;
+    *suite = Host().hasProcessEvent ? &withRoutine : &withoutRoutine;
+    return 0;
+}
+
+inline int32_t ReleaseSuite(const char*, int32_t) {
+    ++Host().released;
+    return 0;
+}
+
+inline SPBasicSuite* BasicSuite() {
+    static SPBasicSuite suite = {AcquireSuite, ReleaseSuite};
+    return &suite;
+}
+
+inline void ResetHost() {
+    Host() = SFakeHost{};
+}
+
+inline std::string Text(const unsigned char* text) {
+    return std::string(reinterpret_cast<const char*>(text + 1), text[0]);
+}
+
+inline void SetText(unsigned char* text, const std::string& value) {
+    text[0] = static_cast<unsigned char>(value.size());
+    std::memcpy(text + 1, value.data(), value.size());
+    text[value.size() + 1] = 0;
+}
+
+} // namespace dialogtest
+
+#endif
