@@ -1,0 +1,60 @@
+#!/bin/bash
+# Files the host cannot export are refused one by one, each with its name and the reason, and the files
+# around them are still exported.
+# Usage: bad_files.sh QUENFIELD-EXPORT QUENFIELD-IMPORT E2E-PIXELS
+HOST=$1 IMPORT=$2 PIXELS=$3
+. "$(dirname "$0")/common.sh"
+cd "$WORK/src"
+
+raw_tiff() { # name bands type photometric
+    "$PIXELS" raw u8 8 4 4 1 pattern.raw
+    raw2tiff -w 4 -l 4 -b "$2" -d "$3" -p "$4" pattern.raw "$1" 2>/dev/null
+}
+raw_tiff cmyk.tif 4 byte cmyk
+raw_tiff double.tif 1 double minisblack
+raw_tiff signed.tif 1 sshort minisblack
+raw_tiff white.tif 1 byte miniswhite
+pbmmake -gray 9 5 | pnmtotiff >onebit.tif 2>/dev/null
+convert -size 6x6 xc:red xc:blue +append PNG8:palette.png
+convert -size 6x6 xc:red xc:blue +append -type Palette palette.tif
+"$PIXELS" pam u16 16 16 3 1 good.pam
+pamtopng good.pam >good.png
+"$PIXELS" raw u16 64 64 3 1 pattern.raw
+raw2tiff -w 64 -l 64 -b 3 -d short -p rgb pattern.raw whole.tif
+head -c 12000 whole.tif >truncated.tif
+raw2tiff -w 64 -l 64 -b 3 -d short -p rgb -c zip pattern.raw damaged.tif
+printf '\377\377\377\377\377\377\377\377' | dd of=damaged.tif bs=1 seek=2000 conv=notrunc 2>/dev/null
+# A corrupt deflate stream inside the PNG's image data; the chunk's CRC is ignored so that the damage
+# reaches the decoder.
+cp good.png corrupt.png
+printf '\377\377\377\377' | dd of=corrupt.png bs=1 seek=100 conv=notrunc 2>/dev/null
+echo "not an image" >text.tif
+: >empty.exr
+
+set +e
+output=$("$HOST" cmyk.tif double.tif signed.tif white.tif onebit.tif palette.png palette.tif good.png \
+    truncated.tif damaged.tif corrupt.png text.tif empty.exr missing.png)
+status=$?
+set -e
+echo "$output"
+[ $status -eq 1 ] || fail "exit status $status, expected 1"
+
+expect_line() { # file reason
+    grep -qF "$1: not exported: $2" <<<"$output" || fail "no line \"$1: not exported: $2...\""
+}
+expect_line cmyk.tif "CMYK (separated) colour is not supported"
+expect_line double.tif "64-bit floating-point samples are not supported"
+expect_line signed.tif "signed integer samples are not supported"
+expect_line white.tif "white-is-zero gray is not supported"
+expect_line onebit.tif "1-bit samples are not supported"
+expect_line palette.png "indexed (palette) colour is not supported"
+expect_line palette.tif "indexed (palette) colour is not supported"
+expect_line truncated.tif "not a readable TIFF: "
+expect_line damaged.tif "the host could not read the image (-36): strip 0 cannot be read: "
+expect_line corrupt.png "the host could not read the image (-36): row "
+expect_line text.tif "not a TIFF, PNG or OpenEXR file"
+expect_line empty.exr "too short to be an image file"
+expect_line missing.png "cannot open it: No such file or directory"
+grep -qF "good.png: exported to $EXPORTS/good.ppm" <<<"$output" || fail "good.png was not exported"
+[ "$(grep -c . <<<"$output")" -eq 14 ] || fail "expected one line per file"
+finish

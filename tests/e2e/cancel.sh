@@ -1,0 +1,36 @@
+#!/bin/bash
+# Ctrl-C in the middle of a large export: the plug-in stops with the cancelled result, nothing is handed to
+# the companion, and the images after it are skipped.
+# Usage: cancel.sh QUENFIELD-EXPORT QUENFIELD-IMPORT E2E-PIXELS
+HOST=$1 IMPORT=$2 PIXELS=$3
+. "$(dirname "$0")/common.sh"
+cd "$WORK/src"
+
+# 8000x8000 16-bit RGB: a 384 MB export, from a small compressed source.
+head -c $((8000 * 8000 * 6)) /dev/zero >big.raw
+raw2tiff -w 8000 -l 8000 -b 3 -d short -p rgb -c zip big.raw big.tif
+rm big.raw
+"$PIXELS" pam u8 3 3 3 1 after.pam
+pamtopng after.pam >after.png
+
+"$HOST" big.tif after.png >result.txt &
+host=$!
+# Interrupt once the first rows are in the file.
+for _ in $(seq 1000); do
+    [ -s "$EXPORTS/big.ppm" ] && break
+    sleep 0.01
+done
+kill -INT $host
+set +e
+wait $host
+status=$?
+set -e
+cat result.txt
+[ $status -eq 1 ] || fail "exit status $status, expected 1"
+grep -qxF "big.tif: not exported: cancelled by the user (-128)" result.txt || fail "no cancelled line for big.tif"
+grep -qxF "after.png: skipped, the run was cancelled" result.txt || fail "after.png was not skipped"
+size=$(stat -c %s "$EXPORTS/big.ppm")
+[ "$size" -lt 384000019 ] || fail "the export ran to its end ($size bytes)"
+sleep 1
+[ -z "$(ls "$PICTURES")" ] || fail "the companion was started: $(ls "$PICTURES")"
+finish

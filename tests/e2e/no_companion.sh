@@ -1,0 +1,31 @@
+#!/bin/bash
+# Without a companion application the export itself succeeds, the host says in words that the companion did
+# not start (-30901), and the file stays where the plug-in wrote it.
+# Usage: no_companion.sh QUENFIELD-EXPORT QUENFIELD-IMPORT E2E-PIXELS
+HOST=$1 IMPORT=$2 PIXELS=$3
+. "$(dirname "$0")/common.sh"
+cd "$WORK/src"
+
+"$PIXELS" pam u16 7 5 4 1 doc.pam
+pamtopng doc.pam >doc.png
+
+check_missing() { # why
+    set +e
+    line=$("$HOST" doc.png)
+    status=$?
+    set -e
+    echo "$line"
+    [ $status -eq 1 ] || fail "$1: exit status $status, expected 1"
+    local expect="doc.png: exported to $EXPORTS/doc.ppm (PPM, 16-bit, 7x5, 223 bytes), but the companion application did not start (-30901); the file is kept"
+    [ "$line" = "$expect" ] || fail "$1: the line is \"$line\""
+    [ "$(stat -c %s "$EXPORTS/doc.ppm" 2>/dev/null)" = 223 ] || fail "$1: the file was not kept whole"
+}
+
+# No entry at all.
+XDG_DATA_HOME="$WORK/nodata" check_missing "no desktop entry"
+# An entry whose program does not exist.
+mkdir -p "$WORK/broken/applications"
+printf '[Desktop Entry]\nType=Application\nName=Gone\nExec=%s %%f\n' "$WORK/no-such-program" \
+    >"$WORK/broken/applications/com.quenfield.Quenfield.desktop"
+XDG_DATA_HOME="$WORK/broken" check_missing "a program that is not there"
+finish
