@@ -6,7 +6,7 @@ set -eu
 PACKAGES="
     g++ cmake make pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    libglib2.0-dev
+    libglib2.0-dev dbus-daemon
     libtiff-dev libpng-dev libopenexr-dev libcli11-dev
     tmux netpbm imagemagick
 "

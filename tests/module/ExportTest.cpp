@@ -149,7 +149,13 @@ INSTANTIATE_TEST_SUITE_P(
                       Kind{plugInModeGray32, 32, 1, "pfm"}, Kind{plugInModeGray32, 32, 2, "pfm"},
                       Kind{plugInModeRGBColor, 8, 3, "ppm"}, Kind{plugInModeRGBColor, 8, 5, "ppm"},
                       Kind{plugInModeRGB48, 16, 3, "ppm"}, Kind{plugInModeRGB48, 16, 4, "ppm"},
-                      Kind{plugInModeRGB96, 32, 3, "pfm"}, Kind{plugInModeRGB96, 32, 4, "pfm"}));
+                      Kind{plugInModeRGB96, 32, 3, "pfm"}, Kind{plugInModeRGB96, 32, 4, "pfm"}),
+    [](const ::testing::TestParamInfo<Kind>& info) {
+        const int16_t mode = info.param.mode;
+        const bool gray = mode == plugInModeGrayScale || mode == plugInModeGray16 || mode == plugInModeGray32;
+        return std::string(gray ? "Gray" : "RGB") + std::to_string(info.param.depth) + "Bit" +
+               std::to_string(info.param.planes) + "Planes";
+    });
 
 struct ChunkCase {
     int32_t width;
@@ -179,7 +185,10 @@ TEST_P(Chunking, EachRowIsRequestedInChunksOfAtMostTenThousandPixels) {
 INSTANTIATE_TEST_SUITE_P(Widths, Chunking,
                          ::testing::Values(ChunkCase{25000, {{0, 10000}, {10000, 20000}, {20000, 25000}}},
                                            ChunkCase{20000, {{0, 10000}, {10000, 20000}}},
-                                           ChunkCase{1, {{0, 1}}}));
+                                           ChunkCase{1, {{0, 1}}}),
+                         [](const ::testing::TestParamInfo<ChunkCase>& info) {
+                             return "Width" + std::to_string(info.param.width);
+                         });
 
 TEST_F(ExportWithCompanion, CancelDuringARowWritesThatChunkReportsTheRowAndLaunchesNothing) {
     const int32_t width = 25000;

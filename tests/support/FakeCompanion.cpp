@@ -16,14 +16,26 @@ FakeCompanion::FakeCompanion(const std::string& dataFolder, const std::string& e
     std::filesystem::create_directories(applications);
     const std::string script = dataFolder + "/companion.sh";
     record = dataFolder + "/companion.args";
-    // The count first, then one argument a line; renamed into place so a reader never sees half of it.
-    WriteText(script, "#!/bin/sh\n"
-                      "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
+    mask = dataFolder + "/companion.sigblk";
+    // The mask, then the count and one argument a line; renamed into place so a reader never sees half.
+    WriteText(script, "#!/bin/bash\n"
+                      "sed -n 's/^SigBlk:[[:space:]]*//p' /proc/$$/status > '" +
+                          mask +
+                          "'\n"
+                          "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
                           record + ".part' && mv '" + record + ".part' '" + record + "'\n");
     chmod(script.c_str(), 0755);
     WriteText(applications + "/" QUENFIELD_APP_ID ".desktop",
               "[Desktop Entry]\nType=Application\nName=Quenfield test companion\nExec=" +
                   (program.empty() ? script : program) + " %f\n" + extraLines);
+}
+
+std::string FakeCompanion::SignalMask() const {
+    std::string text = ReadText(mask);
+    while (!text.empty() && text.back() == '\n') {
+        text.pop_back();
+    }
+    return text;
 }
 
 bool FakeCompanion::Started() const {

@@ -22,9 +22,13 @@ public:
     std::optional<std::vector<std::string>> WaitForArguments() const;
     // Whether a start has been recorded by now.
     bool Started() const;
+    // The program's blocked-signal mask as the kernel shows it (hexadecimal), valid once the arguments are
+    // there: what it inherited, plus SIGCHLD, which the recording shell blocks while it runs a command.
+    std::string SignalMask() const;
 
 private:
     std::string record;
+    std::string mask;
 };
 
 } // namespace testfiles

@@ -2,9 +2,13 @@
 // the XDG data folders and started on the file by GIO.
 //
 // The launch must leave the host process as it found it:
-// - The entry is looked up here and loaded with g_desktop_app_info_new_from_filename. Looking it up by id
-//   through GIO would build GIO's desktop-file index, which watches every data folder from a GLib worker
-//   thread for the rest of the process, and caches the folders from the first call on.
+// - The entry is looked up here, in the XDG folders as they are at each launch (GIO reads them once per
+//   process), and loaded with g_desktop_app_info_new_from_filename.
+// - On its first use GIO sets up its desktop-file index, which keeps a GLib worker thread and an inotify
+//   descriptor for the rest of the process (once, not per launch); with a session bus, GLib's D-Bus thread
+//   likewise stays once started. Every thread GLib starts inside this call is started with all signals
+//   blocked, so none of them ever takes a signal meant for the host; the companion gets the host thread's
+//   own mask back before it starts.
 // - g_desktop_app_info_launch_uris_as_manager without G_SPAWN_DO_NOT_REAP_CHILD: GLib starts the companion
 //   through an intermediate child that it reaps before returning, so no zombie is left, no child watch or
 //   SIGCHLD handler is installed and no main loop is needed. GLib's spawn closes the host's descriptors in
@@ -12,7 +16,7 @@
 // - GIO announces every launch on the session bus when there is one and completes that message from the
 //   calling thread's main context. A private context is made the thread's default for the call and run
 //   until that completion, so no source is left in the host's context and the bus connection taken for the
-//   launch is given back before returning. (GLib's own D-Bus thread, once started, stays with the process.)
+//   launch is given back before returning.
 #include "System/Launch.h"
 
 #include "Error.h"
@@ -21,8 +25,10 @@
 
 #include <gio/gdesktopappinfo.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <memory>
+#include <pthread.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <vector>
@@ -91,6 +97,33 @@ CDesktopAppInfo FindCompanion() {
     return CDesktopAppInfo();
 }
 
+// Blocks every signal but the synchronous faults in the calling thread for its lifetime; threads started
+// meanwhile inherit the mask. A fault is always delivered to the thread that caused it.
+class CSignalsBlocked {
+public:
+    CSignalsBlocked() {
+        sigset_t all;
+        sigfillset(&all);
+        for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL}) {
+            sigdelset(&all, fault);
+        }
+        pthread_sigmask(SIG_SETMASK, &all, &aOld);
+    }
+    ~CSignalsBlocked() { pthread_sigmask(SIG_SETMASK, &aOld, nullptr); }
+    CSignalsBlocked(const CSignalsBlocked&) = delete;
+    CSignalsBlocked& operator=(const CSignalsBlocked&) = delete;
+
+    sigset_t* Old() { return &aOld; }
+
+private:
+    sigset_t aOld;
+};
+
+// Runs in the companion's process between fork and exec: only async-signal-safe calls.
+void CB_RestoreSignalMask(gpointer mask) {
+    sigprocmask(SIG_SETMASK, static_cast<const sigset_t*>(mask), nullptr);
+}
+
 gboolean CB_SetFlag(gpointer flag) {
     *static_cast<bool*>(flag) = true;
     return G_SOURCE_REMOVE;
@@ -110,15 +143,15 @@ void AwaitBusFlush(GMainContext* context) {
     g_source_unref(guard);
 }
 
-bool Launch(GDesktopAppInfo* app, const gchar* uri) {
+bool Launch(GDesktopAppInfo* app, const gchar* uri, sigset_t* hostMask) {
     GList uris = {const_cast<gchar*>(uri), nullptr, nullptr};
     GMainContext* context = g_main_context_new();
     g_main_context_push_thread_default(context);
     // The same shared connection the launch takes, if there is a session bus at all.
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     const gboolean launched = g_desktop_app_info_launch_uris_as_manager(
-        app, &uris, nullptr, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDIN_FROM_DEV_NULL), nullptr, nullptr,
-        nullptr, nullptr, nullptr);
+        app, &uris, nullptr, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDIN_FROM_DEV_NULL),
+        CB_RestoreSignalMask, hostMask, nullptr, nullptr, nullptr);
     if (bus != nullptr) {
         AwaitBusFlush(context);
         g_object_unref(bus);
@@ -133,10 +166,11 @@ bool Launch(GDesktopAppInfo* app, const gchar* uri) {
 namespace _sys {
 
 int16_t StartApplication(const std::string& path) {
+    CSignalsBlocked blocked;
     const CDesktopAppInfo app = FindCompanion();
     // Null for a relative or empty path: the companion is only ever given an absolute one.
     const CGString uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
-    if (!app || !uri || !Launch(app.get(), uri.get())) {
+    if (!app || !uri || !Launch(app.get(), uri.get(), blocked.Old())) {
         return eERROR_COMPANION_NOT_LAUNCHED;
     }
     return eERROR_NONE;

@@ -1,0 +1,209 @@
+// What starting the companion leaves behind in the host's process: no child to reap, no changed signal
+// disposition, no descriptor, no source in the host's main context; with a session bus, no connection.
+#include "FakeCompanion.h"
+#include "PluginModule.h"
+#include "TestFiles.h"
+#include "TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <dlfcn.h>
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testhost::Document;
+using testhost::TestHost;
+
+std::multiset<std::string> Descriptors() {
+    std::multiset<std::string> targets;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ignored;
+        targets.insert(fs::read_symlink(entry.path(), ignored).string());
+    }
+    return targets;
+}
+
+size_t Count(const std::multiset<std::string>& targets, const std::string& prefix) {
+    size_t count = 0;
+    for (const std::string& target : targets) {
+        count += target.rfind(prefix, 0) == 0 ? 1 : 0;
+    }
+    return count;
+}
+
+void* SigchldHandler() {
+    struct sigaction action {};
+    sigaction(SIGCHLD, nullptr, &action);
+    return reinterpret_cast<void*>(action.sa_handler);
+}
+
+bool HasChildToReap() {
+    int status = 0;
+    return !(waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD);
+}
+
+// GLib is in the process only as the module's dependency; its default main context is the host's.
+bool DefaultContextHasPendingSources() {
+    void* glib = dlopen("libglib-2.0.so.0", RTLD_NOW | RTLD_NOLOAD);
+    if (glib == nullptr) {
+        return false;
+    }
+    using Pending = int (*)(void*);
+    auto pending = reinterpret_cast<Pending>(dlsym(glib, "g_main_context_pending"));
+    const bool result = pending != nullptr && pending(nullptr) != 0;
+    dlclose(glib);
+    return result;
+}
+
+std::string StatusField(const std::string& status, const std::string& field) {
+    std::istringstream lines(testfiles::ReadText(status));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(field + ":", 0) == 0) {
+            return line.substr(line.find_first_not_of(" \t", field.size() + 1));
+        }
+    }
+    return std::string();
+}
+
+bool Blocks(const std::string& mask, int signal) {
+    return (std::stoull(mask, nullptr, 16) >> (signal - 1) & 1) != 0;
+}
+
+// The signal masks of the threads GLib started, by their names.
+std::vector<std::string> GLibThreadMasks() {
+    std::vector<std::string> masks;
+    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+        const std::string name = testfiles::ReadText(task.path().string() + "/comm");
+        if (name.rfind("gmain", 0) == 0 || name.rfind("gdbus", 0) == 0 || name.rfind("pool", 0) == 0) {
+            masks.push_back(StatusField(task.path().string() + "/status", "SigBlk"));
+        }
+    }
+    return masks;
+}
+
+class Launch : public ::testing::Test {
+protected:
+    Launch()
+        : tmpdir("TMPDIR", scratch.Path()), dataHome("XDG_DATA_HOME", scratch.Join("data")),
+          dataDirs("XDG_DATA_DIRS", scratch.Join("no-data")) {}
+
+    // The companion's signal mask once it has started on the file.
+    std::string ExportOnce(const std::string& name) {
+        testfiles::TempFolder data;
+        testfiles::ScopedEnv home("XDG_DATA_HOME", data.Path());
+        testfiles::FakeCompanion companion(data.Path());
+        TestHost host(Document(plugInModeRGBColor, 8, 3, 1, 1, name));
+        EXPECT_EQ(host.Export(module), 0);
+        const auto arguments = companion.WaitForArguments();
+        EXPECT_TRUE(arguments.has_value());
+        EXPECT_EQ(arguments.value_or(std::vector<std::string>{}),
+                  std::vector<std::string>{scratch.Join("QuenfieldImport/" + name + ".ppm")});
+        return companion.SignalMask();
+    }
+
+    PluginModule module;
+    testfiles::TempFolder scratch;
+    testfiles::ScopedEnv tmpdir;
+    testfiles::ScopedEnv dataHome;
+    testfiles::ScopedEnv dataDirs;
+};
+
+TEST_F(Launch, WithoutASessionBusLeavesTheProcessAsItWas) {
+    testfiles::ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
+    testfiles::ScopedEnv runtime("XDG_RUNTIME_DIR", scratch.Path());
+    ExportOnce("Warm"); // GLib's one-time set-up happens here
+    const auto descriptors = Descriptors();
+    void* handler = SigchldHandler();
+
+    ExportOnce("Second");
+    EXPECT_EQ(Descriptors(), descriptors);
+    EXPECT_EQ(SigchldHandler(), handler);
+    EXPECT_FALSE(HasChildToReap()) << "the companion's starter was reaped";
+    EXPECT_FALSE(DefaultContextHasPendingSources());
+}
+
+// A private session bus, as on a desktop: GIO announces the launch on it.
+class SessionBus {
+public:
+    SessionBus() {
+        FILE* out = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1 2>/dev/null", "r");
+        if (out == nullptr) {
+            return;
+        }
+        char line[512] = {};
+        if (fgets(line, sizeof line, out) != nullptr) {
+            address = std::string(line);
+            address.erase(address.find_last_not_of('\n') + 1);
+        }
+        if (fgets(line, sizeof line, out) != nullptr) {
+            pid = std::atoi(line);
+        }
+        pclose(out);
+    }
+    ~SessionBus() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+        }
+    }
+    bool Running() const { return pid > 0 && !address.empty(); }
+
+    std::string address;
+    pid_t pid = 0;
+};
+
+TEST_F(Launch, WithASessionBusGivesTheConnectionBackAndLeavesNoSource) {
+    SessionBus bus;
+    if (!bus.Running()) {
+        GTEST_SKIP() << "dbus-daemon is not available";
+    }
+    testfiles::ScopedEnv address("DBUS_SESSION_BUS_ADDRESS", bus.address);
+    const size_t socketsBefore = Count(Descriptors(), "socket:");
+    ExportOnce("Warm"); // starts GLib's D-Bus thread, which stays with the process
+    const auto descriptors = Descriptors();
+    EXPECT_EQ(Count(descriptors, "socket:"), socketsBefore) << "the bus connection was closed";
+    EXPECT_FALSE(DefaultContextHasPendingSources());
+
+    ExportOnce("Second");
+    EXPECT_EQ(Descriptors(), descriptors) << "nothing accumulates from launch to launch";
+    EXPECT_FALSE(HasChildToReap());
+    EXPECT_FALSE(DefaultContextHasPendingSources());
+}
+
+// GLib masks its own worker thread, but not its D-Bus thread or its task threads, which a launch on a
+// desktop starts.
+TEST_F(Launch, GLibsThreadsTakeNoSignalsAndTheCompanionGetsTheHostsMask) {
+    SessionBus bus;
+    if (!bus.Running()) {
+        GTEST_SKIP() << "dbus-daemon is not available";
+    }
+    testfiles::ScopedEnv address("DBUS_SESSION_BUS_ADDRESS", bus.address);
+    sigset_t usr1;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    sigset_t old;
+    pthread_sigmask(SIG_BLOCK, &usr1, &old);
+    const std::string companionMask = ExportOnce("Masks");
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+
+    EXPECT_TRUE(Blocks(companionMask, SIGUSR1)) << "the host thread's mask, " << companionMask;
+    EXPECT_FALSE(Blocks(companionMask, SIGINT)) << "not the launch's own, " << companionMask;
+    EXPECT_FALSE(Blocks(companionMask, SIGTERM)) << companionMask;
+    const std::vector<std::string> masks = GLibThreadMasks();
+    EXPECT_FALSE(masks.empty()) << "GLib keeps its D-Bus thread";
+    for (const std::string& mask : masks) {
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGCHLD, SIGPIPE, SIGUSR1, SIGALRM}) {
+            EXPECT_TRUE(Blocks(mask, signal)) << "signal " << signal << " in mask " << mask;
+        }
+    }
+}
+
+} // namespace
