@@ -5,6 +5,7 @@ set -eu
 
 PACKAGES="
     g++ cmake make pkg-config
+    clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libglib2.0-dev dbus-daemon
     libtiff-dev libpng-dev libopenexr-dev libcli11-dev

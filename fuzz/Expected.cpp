@@ -1,0 +1,235 @@
+#include "Expected.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace fuzz {
+namespace {
+
+constexpr size_t uiPATH_LIMIT = 255;
+constexpr uint32_t uiBUFFER_SAMPLES = 30000;
+constexpr uint32_t uiMAX_PIXEL = 10000;
+constexpr int16_t iMISSING_PARAMETER = -1715;
+
+bool IsLegal(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           (c != '\0' && std::strchr("+-()_", c) != nullptr);
+}
+
+void AppendText(std::vector<uint8_t>& out, const std::string& text) {
+    out.insert(out.end(), text.begin(), text.end());
+}
+
+std::vector<uint8_t> Header(const Scenario& s, Format format) {
+    std::vector<uint8_t> out;
+    const bool pfm = format == Format::PFM;
+    AppendText(out, std::string(pfm ? "PF" : "P6") + "\n" + std::to_string(s.width) + "\n" +
+                        std::to_string(s.height) + "\n" + (pfm ? "-1.0000" : "65535") + "\n");
+    return out;
+}
+
+// One sample's bytes as delivered, read as the processor reads them.
+uint32_t RawSample(const Scenario& s, int32_t x, int32_t y, int32_t plane) {
+    uint8_t bytes[4] = {};
+    const size_t count = SampleBytes(s.depth);
+    for (size_t k = 0; k < count; ++k) {
+        bytes[k] = s.SampleByte(SampleOffset(s, x, y, plane, k));
+    }
+    if (count == 1) {
+        return bytes[0];
+    }
+    if (count == 2) {
+        uint16_t value = 0;
+        std::memcpy(&value, bytes, sizeof value);
+        return value;
+    }
+    uint32_t value = 0;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+// 16-bit file samples are most significant byte first; floats keep their bits, least significant byte first.
+void AppendSample(std::vector<uint8_t>& out, const Scenario& s, uint32_t raw) {
+    if (s.depth == 32) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            out.push_back(uint8_t(raw >> shift));
+        }
+        return;
+    }
+    uint32_t wide = 0;
+    if (s.depth == 8) {
+        wide = raw * 257u;
+    } else {
+        wide = raw >= 32768u ? 65535u : raw * 65535u / 32768u;
+    }
+    out.push_back(uint8_t(wide >> 8));
+    out.push_back(uint8_t(wide & 0xFF));
+}
+
+void AppendPixels(std::vector<uint8_t>& out, const Scenario& s, bool gray, const VRect& rect) {
+    for (int32_t x = rect.left; x < rect.right; ++x) {
+        for (int32_t channel = 0; channel < 3; ++channel) {
+            AppendSample(out, s, RawSample(s, x, rect.top, gray ? 0 : channel));
+        }
+    }
+}
+
+uint32_t MaxPixel(int16_t planes) {
+    return std::min<uint32_t>(uiMAX_PIXEL, uiBUFFER_SAMPLES / std::max<uint32_t>(uint32_t(planes), 3));
+}
+
+class Result {
+public:
+    explicit Result(int16_t& code) : code(code) {}
+    bool Store(int16_t value) {
+        if (code == 0) {
+            code = value;
+        }
+        return value == 0;
+    }
+
+private:
+    int16_t& code;
+};
+
+// The transfer of a created, empty file; returns its code, or sets thrown to the code that leaves by
+// exception.
+int16_t ExpectTransfer(const Scenario& s, const Classification& kind, StartOutcome& o, bool& thrown) {
+    if (s.width <= 0 || s.height <= 0 || s.planes > int16_t(uiBUFFER_SAMPLES)) {
+        return -50;
+    }
+    const uint32_t maxPixel = MaxPixel(s.planes);
+    o.file = Header(s, kind.format);
+    if (!s.advanceState) {
+        if (s.progressProc) {
+            o.progress.push_back({0, s.height});
+        }
+        return -50;
+    }
+    const uint32_t width = uint32_t(s.width);
+    const size_t pixelBytes = size_t(s.planes) * SampleBytes(s.depth);
+    int16_t code = 0;
+    for (int32_t row = 0; row < s.height && code == 0; ++row) {
+        for (uint32_t left = 0; left < width && code == 0; left += maxPixel) {
+            const VRect rect{row, int32_t(left), row + 1, int32_t(std::min(left + maxPixel, width))};
+            const Action action = s.ActionAt(o.requests.size());
+            o.requests.push_back({rect, 0, int16_t(s.planes - 1)});
+            const size_t needed = size_t(rect.right - rect.left) * pixelBytes;
+            switch (action.kind) {
+            case Action::Deliver:
+            case Action::LongRowBytes:
+            case Action::Cancel:
+                AppendPixels(o.file, s, kind.gray, rect);
+                code = action.kind == Action::Cancel && s.abortProc ? -128 : 0;
+                break;
+            case Action::Fail:
+                code = action.code;
+                break;
+            case Action::ShortRowBytes:
+                // No bytes at all is a missing parameter, too few a refusal.
+                if (needed <= size_t(action.bytes)) {
+                    thrown = true;
+                    return iMISSING_PARAMETER;
+                }
+                code = -50;
+                break;
+            case Action::NullData:
+                thrown = true;
+                return iMISSING_PARAMETER;
+            }
+        }
+        if (s.progressProc) {
+            o.progress.push_back({row, s.height});
+        }
+    }
+    return code;
+}
+
+} // namespace
+
+Classification Classify(int16_t mode, int16_t depth, int16_t planes) {
+    const bool rgb = (mode == 3 || mode == 11 || mode == 16) && planes > 2;
+    const bool gray = !rgb && (mode == 1 || mode == 10 || mode == 17) && planes > 0;
+    Classification c;
+    if ((rgb || gray) && (depth == 8 || depth == 16 || depth == 32)) {
+        c.format = depth == 32 ? Format::PFM : Format::PPM;
+        c.gray = gray;
+    }
+    return c;
+}
+
+size_t SampleBytes(int16_t depth) {
+    return depth == 16 ? 2 : depth == 32 ? 4 : 1;
+}
+
+size_t SampleOffset(const Scenario& s, int32_t x, int32_t y, int32_t plane, size_t byte) {
+    return ((size_t(y) * size_t(s.width) + size_t(x)) * size_t(s.planes) + size_t(plane)) *
+               SampleBytes(s.depth) +
+           byte;
+}
+
+std::string ExportName(const std::string& documentName, Format format) {
+    std::string name = documentName.substr(0, documentName.find('\0'));
+    const size_t separator = name.rfind('/');
+    if (separator != std::string::npos) {
+        name.erase(0, separator + 1);
+    }
+    const size_t point = name.rfind('.');
+    if (point != std::string::npos) {
+        name.erase(point);
+    }
+    for (char& c : name) {
+        if (!IsLegal(c)) {
+            c = '_';
+        }
+    }
+    if (name.empty() || format == Format::None) {
+        return std::string();
+    }
+    return name + (format == Format::PFM ? ".pfm" : ".ppm");
+}
+
+std::string FitPath(const std::string& folder, const std::string& name) {
+    const std::string path = folder + "/" + name;
+    if (path.size() <= uiPATH_LIMIT) {
+        return path;
+    }
+    const size_t point = name.rfind('.');
+    const size_t excess = path.size() - uiPATH_LIMIT;
+    if (point <= excess) {
+        return std::string();
+    }
+    return folder + "/" + name.substr(0, point - excess) + name.substr(point);
+}
+
+StartOutcome ExpectStart(const Scenario& s, const std::string& exportFolder) {
+    StartOutcome o;
+    if (s.handles == HandleMode::LockFails) {
+        o.result = -108;
+        return o;
+    }
+    Result result(o.result);
+    const Classification kind = Classify(s.mode, s.depth, s.planes);
+    const std::string name = ExportName(s.filename, kind.format);
+    const std::string path = name.empty() ? std::string() : FitPath(exportFolder, name);
+    if (!result.Store(path.empty() ? -50 : 0)) {
+        return o;
+    }
+    if (!result.Store(s.folder == FolderState::FolderNamedLikeTheFile ? -23 : 0)) {
+        return o;
+    }
+    o.fileCreated = true;
+    o.path = path;
+    bool thrown = false;
+    const int16_t transfer = ExpectTransfer(s, kind, o, thrown);
+    if (thrown) {
+        o.result = transfer;
+        return o;
+    }
+    if (result.Store(transfer)) {
+        result.Store(s.companion ? 0 : -30901);
+    }
+    return o;
+}
+
+} // namespace fuzz

@@ -1,0 +1,55 @@
+// An in-process host for the fuzzer: it presents the scenario's record, calls the plug-in's entry, serves
+// advanceState from the scenario's document and behaves per request as the scenario says. Every region it
+// hands out is a heap block of exactly the bytes it promised, so a read past them is caught by the address
+// sanitizer.
+#ifndef QUENFIELD_FUZZ_FUZZHOST_H
+#define QUENFIELD_FUZZ_FUZZHOST_H
+
+#include "Expected.h"
+#include "Scenario.h"
+
+#include "ExportInterface.h"
+
+#include <memory>
+#include <vector>
+
+namespace fuzz {
+
+class FuzzHost {
+public:
+    explicit FuzzHost(const Scenario& scenario);
+    // Disposes of the plug-in's globals, as a host does when it unloads the module.
+    ~FuzzHost();
+    FuzzHost(const FuzzHost&) = delete;
+    FuzzHost& operator=(const FuzzHost&) = delete;
+
+    // One call of the entry point; the result field starts as a value no call may leave.
+    int16_t Call(int16_t selector);
+
+    const ExportRecord& Record() const { return record; }
+    const std::vector<Region>& Requests() const { return requests; }
+    const std::vector<ProgressReport>& Progress() const { return progress; }
+    void ClearLog();
+
+    // Handles made through this host's routines and still alive, and those of them still locked.
+    static int32_t LiveHandles();
+    static int32_t LockedHandles();
+
+    int16_t Deliver();
+    Boolean Abort();
+    void Report(int32_t done, int32_t total);
+
+private:
+    const Scenario& scenario;
+    ExportRecord record{};
+    HandleProcs procs{};
+    intptr_t slot = 0;
+    std::unique_ptr<uint8_t[]> delivery;
+    Action lastAction;
+    std::vector<Region> requests;
+    std::vector<ProgressReport> progress;
+};
+
+} // namespace fuzz
+
+#endif
