@@ -1,8 +1,8 @@
 // The version alert and the utilities behind it: placeholder substitution, number text, bounded strings and
 // centring.
 #include "DialogUtilities.h"
-#include "Error.h"
 #include "DialogTestSupport.h"
+#include "Error.h"
 #include "HostUtilities.h"
 #include "platform/Handles.h"
 
