@@ -68,11 +68,17 @@ void BM_Memcpy(benchmark::State& state, size_t bytes) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
 
-// Output bytes of one full run: the memcpy side copies exactly as many.
-template <class T>
+// Output bytes of one full run, as the buffer reports them: the memcpy side copies exactly as many.
+template <class T, class U>
 size_t RunOutputBytes(unsigned int planes) {
-    const unsigned int pixels = planes > 3 ? uiBUFFER_SIZE / planes : uiMAX_PIXEL;
-    return size_t{pixels} * uiOUTPUT_CHANNELS * sizeof(T);
+    std::unique_ptr<IConvertBuffer> buffer(new CConvertBuffer<T, U>());
+    if (!buffer->Create(eINPUT_FORMAT_RGB, planes)) {
+        return 0;
+    }
+    const unsigned int pixels = buffer->GetMaxPixel();
+    void* output = nullptr;
+    unsigned int bytes = 0;
+    return buffer->GetData(&output, &bytes, pixels) ? bytes : 0;
 }
 
 template <class T, class U>
@@ -80,7 +86,7 @@ void RegisterCase(const std::string& label, unsigned int planes) {
     benchmark::RegisterBenchmark(("convert/" + label).c_str(), BM_Convert<T, U>, planes)
         ->Repetitions(iREPETITIONS)
         ->ReportAggregatesOnly(true);
-    benchmark::RegisterBenchmark(("memcpy/" + label).c_str(), BM_Memcpy, RunOutputBytes<T>(planes))
+    benchmark::RegisterBenchmark(("memcpy/" + label).c_str(), BM_Memcpy, RunOutputBytes<T, U>(planes))
         ->Repetitions(iREPETITIONS)
         ->ReportAggregatesOnly(true);
 }

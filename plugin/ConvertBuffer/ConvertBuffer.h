@@ -40,7 +40,7 @@ public:
     void ConvertRGB(unsigned int outputIndex, unsigned int inputIndex);
 
 private:
-    static const unsigned int uiLAST_TRIPLE = uiBUFFER_SIZE - uiOUTPUT_CHANNELS;
+    static constexpr unsigned int uiLAST_TRIPLE = uiBUFFER_SIZE - uiOUTPUT_CHANNELS;
 
     uint32_t uiPlanes;
     uint32_t uiMaxPixel;

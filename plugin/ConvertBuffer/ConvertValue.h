@@ -41,9 +41,10 @@ inline unsigned short MapHostTo16Bit(unsigned short v) {
     return scaled | saturated;
 }
 
-// Exchanges the two bytes, whatever the processor.
+// Exchanges the two bytes, whatever the processor: ((v & 0xFF) << 8) | ((v & 0xFF00) >> 8), written as the
+// builtin so that vectorised loops swap with one byte shuffle instead of two shifts and an OR.
 inline unsigned short EndianSwap(unsigned short v) {
-    return static_cast<unsigned short>(((v & 0xFFu) << 8) | ((v & 0xFF00u) >> 8));
+    return __builtin_bswap16(v);
 }
 
 // The 16-bit value whose bytes lie in memory most significant first.
