@@ -57,12 +57,16 @@ public:
             fs::remove(entry);
         }
         const std::string folder = ExportFolder();
-        fs::remove_all(folder);
         if (s.folder == FolderState::Absent) {
+            fs::remove_all(folder);
             return;
         }
+        // Emptied rather than made anew: removing a folder is slow on some file systems.
         fs::create_directory(folder);
         fs::permissions(folder, fs::perms::owner_all);
+        for (const auto& item : fs::directory_iterator(folder)) {
+            fs::remove_all(item.path());
+        }
         if (s.folder == FolderState::StaleFile) {
             std::ofstream(folder + "/" + pcSTALE_FILE) << "stale";
         } else if (s.folder == FolderState::FolderNamedLikeTheFile) {

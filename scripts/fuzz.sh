@@ -21,7 +21,7 @@ log="$scratch/fuzz.log"
 status=0
 "$dir/fuzz/quenfield_fuzz" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
     -artifact_prefix="$scratch/artifacts/" "$@" "$scratch/corpus" >"$log" 2>&1 || status=$?
-grep -E '^#[0-9]+ +DONE|^stat::' "$log" || true
+grep -E '^#[0-9]+[[:space:]]+DONE|^stat::' "$log" || true
 echo "corpus: $(ls "$scratch/corpus" | wc -l) inputs (from $(ls fuzz/corpus | wc -l) seeds)"
 if [ "$status" -ne 0 ]; then
     tail -n 60 "$log"

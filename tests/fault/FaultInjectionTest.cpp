@@ -1,0 +1,125 @@
+// Faults that only the process itself can inject: the conversion buffer's allocation failing and the export
+// file's close failing, seen through the loaded module.
+#include "Faults.h"
+
+#include "DataGlobal.h"
+#include "FakeCompanion.h"
+#include "HostSession.h"
+#include "PluginModule.h"
+#include "ProcessState.h"
+#include "TestFiles.h"
+#include "TestHandles.h"
+#include "TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testhost::Document;
+using testhost::HostSession;
+using testhost::TestHost;
+
+const VRect rcSTALE_REGION{1, 2, 3, 4};
+// The smallest conversion buffer holds 90,000 bytes of samples; nothing else an export allocates comes near.
+const size_t uiBUFFER_BYTES = 65536;
+
+bool IsEmpty(const VRect& r) {
+    return r.top == 0 && r.left == 0 && r.bottom == 0 && r.right == 0;
+}
+
+class FaultInjection : public ::testing::Test {
+protected:
+    FaultInjection()
+        : tmpdir("TMPDIR", MakeFolder(scratch.Join("tmp"))), dataHome("XDG_DATA_HOME", scratch.Join("data")),
+          dataDirs("XDG_DATA_DIRS", scratch.Join("no-data")) {}
+
+    ~FaultInjection() override {
+        faults::FailAllocationsFrom(0);
+        faults::FailClosesUnder("");
+    }
+
+    static std::string MakeFolder(const std::string& path) {
+        fs::create_directories(path);
+        return path;
+    }
+    std::string Folder() const { return scratch.Join("tmp/QuenfieldImport"); }
+
+    bool Launched() const {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return companion.Started();
+    }
+
+    PluginModule module;
+    testfiles::TempFolder scratch;
+    testfiles::ScopedEnv tmpdir;
+    testfiles::ScopedEnv dataHome;
+    testfiles::ScopedEnv dataDirs;
+    testfiles::FakeCompanion companion{scratch.Join("data")};
+};
+
+struct BufferCase {
+    int16_t mode;
+    int16_t depth;
+    const char* file;
+};
+
+class NoMemoryForTheBuffer : public FaultInjection, public ::testing::WithParamInterface<BufferCase> {};
+
+TEST_P(NoMemoryForTheBuffer, GivesNoMemoryAndReleasesEverything) {
+    const BufferCase c = GetParam();
+    TestHost host(Document(c.mode, c.depth, 3, 8, 2, "NoMemory"));
+    host.Record().theRect32 = rcSTALE_REGION;
+    HostSession session(module, host);
+    ASSERT_EQ(session.Call(exportSelectorPrepare), exportNoErr);
+    const auto before = testfiles::OpenDescriptors();
+
+    faults::FailAllocationsFrom(uiBUFFER_BYTES);
+    const int16_t result = session.Call(exportSelectorStart);
+    faults::FailAllocationsFrom(0);
+
+    EXPECT_EQ(result, exportErrNoMemory);
+    EXPECT_EQ(faults::FailedAllocations(), 1u) << "the buffer's allocation was not the one that failed";
+    EXPECT_EQ(testfiles::OpenDescriptors(), before);
+    EXPECT_TRUE(IsEmpty(host.Record().theRect32));
+    EXPECT_TRUE(host.Requests().empty());
+    EXPECT_EQ(fs::file_size(Folder() + "/" + c.file), 0u) << "opened, nothing written";
+    ASSERT_EQ(testhandles::Locks(session.Globals()), 0);
+    const HandleProcs* procs = host.Record().handleProcs;
+    const auto* globals = static_cast<const SGlobals*>(procs->lockProc(session.Globals(), false));
+    ASSERT_NE(globals, nullptr);
+    EXPECT_EQ(globals->iFile, -1);
+    EXPECT_EQ(globals->pBuffer, nullptr);
+    procs->unlockProc(session.Globals());
+    EXPECT_FALSE(Launched());
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryBuffer, NoMemoryForTheBuffer,
+                         ::testing::Values(BufferCase{plugInModeRGBColor, 8, "NoMemory.ppm"},
+                                           BufferCase{plugInModeRGB48, 16, "NoMemory.ppm"},
+                                           BufferCase{plugInModeRGB96, 32, "NoMemory.pfm"}));
+
+TEST_F(FaultInjection, AFailedCloseGivesParamErrorAndLaunchesNothing) {
+    Document document(plugInModeGray16, 16, 2, 5, 3, "Unclosed");
+    document.FillPattern();
+    TestHost host(document);
+    HostSession session(module, host);
+    const auto before = testfiles::OpenDescriptors();
+
+    faults::FailClosesUnder(Folder() + "/");
+    const int16_t result = session.Export();
+    faults::FailClosesUnder("");
+
+    EXPECT_EQ(result, exportErrParam);
+    EXPECT_EQ(faults::FailedCloses(), 1u);
+    EXPECT_EQ(testfiles::OpenDescriptors(), before) << "the descriptor is gone all the same";
+    EXPECT_EQ(testfiles::ReadBytes(Folder() + "/Unclosed.ppm"), testhost::ExpectedFile(document));
+    EXPECT_TRUE(IsEmpty(host.Record().theRect32));
+    EXPECT_FALSE(Launched());
+}
+
+} // namespace

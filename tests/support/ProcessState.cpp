@@ -1,0 +1,70 @@
+#include "ProcessState.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace testfiles {
+
+std::map<int, std::string> OpenDescriptors() {
+    std::map<int, std::string> fds;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        std::error_code ignored;
+        fds[std::stoi(entry.path().filename().string())] =
+            std::filesystem::read_symlink(entry.path(), ignored).string();
+    }
+    // The listing's own descriptor is gone again.
+    for (auto it = fds.begin(); it != fds.end();) {
+        it = fcntl(it->first, F_GETFD) == -1 ? fds.erase(it) : std::next(it);
+    }
+    return fds;
+}
+
+std::string RunInChild(const std::function<std::string()>& body) {
+    int channel[2];
+    if (pipe(channel) != 0) {
+        return "cannot create a pipe";
+    }
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == -1) {
+        return "cannot fork";
+    }
+    if (child == 0) {
+        close(channel[0]);
+        std::string report;
+        try {
+            report = body();
+        } catch (const std::exception& e) {
+            report = std::string("exception: ") + e.what();
+        }
+        for (size_t written = 0; written < report.size();) {
+            const ssize_t n = write(channel[1], report.data() + written, report.size() - written);
+            if (n <= 0) {
+                break;
+            }
+            written += size_t(n);
+        }
+        _exit(0);
+    }
+    close(channel[1]);
+    std::string report;
+    char chunk[512];
+    for (ssize_t n; (n = read(channel[0], chunk, sizeof chunk)) > 0;) {
+        report.append(chunk, size_t(n));
+    }
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (WIFSIGNALED(status)) {
+        report += "child killed by signal " + std::to_string(WTERMSIG(status));
+    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        report += "child exited with status " + std::to_string(WEXITSTATUS(status));
+    }
+    return report;
+}
+
+} // namespace testfiles

@@ -1,0 +1,21 @@
+// What an export may not leave behind in the host's process, and a way to run a check whose setup must not
+// touch the test process (resource limits, another user id) in a child of its own.
+#ifndef QUENFIELD_TESTS_PROCESSSTATE_H
+#define QUENFIELD_TESTS_PROCESSSTATE_H
+
+#include <functional>
+#include <map>
+#include <string>
+
+namespace testfiles {
+
+// The open descriptors, each with what it refers to.
+std::map<int, std::string> OpenDescriptors();
+
+// Runs body in a forked child and returns what it reported: empty when every check in it held, else the
+// failures it described, or how the child died.
+std::string RunInChild(const std::function<std::string()>& body);
+
+} // namespace testfiles
+
+#endif
