@@ -1,0 +1,144 @@
+// The companion's strict reading of the exported file, its naming of imports and its pictures folder.
+#include "Destination.h"
+#include "ExportedImage.h"
+#include "TiffOutput.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using companion::ExportedImage;
+using companion::ImageKind;
+using companion::ImportError;
+
+class CompanionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() / ("quenfield-companion-test-" + std::to_string(::getpid()));
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    fs::path Write(const std::string& bytes) {
+        const fs::path path = folder_ / "export.ppm";
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+
+    fs::path folder_;
+};
+
+TEST_F(CompanionTest, ReadsPpmSamplesMostSignificantByteFirst) {
+    ExportedImage image(Write(std::string("P6\n2\n1\n65535\n") + std::string("\xff\xfe\x00\x01\x80\x00", 6) +
+                              std::string("\x01\x02\x03\x04\x05\x06", 6)));
+    EXPECT_EQ(image.Kind(), ImageKind::Ppm16);
+    EXPECT_EQ(image.Width(), 2u);
+    EXPECT_EQ(image.Height(), 1u);
+    const uint16_t* row = image.NextPpmRow();
+    EXPECT_EQ(std::vector<uint16_t>(row, row + 6),
+              (std::vector<uint16_t>{0xfffe, 0x0001, 0x8000, 0x0102, 0x0304, 0x0506}));
+}
+
+TEST_F(CompanionTest, ReadsPfmSamplesLeastSignificantByteFirst) {
+    ExportedImage image(
+        Write(std::string("PF\n1\n1\n-1.0000\n") + std::string("\0\0\0\x3f\0\0\x80\xbf\0\0\0\0", 12)));
+    EXPECT_EQ(image.Kind(), ImageKind::Pfm32);
+    const float* row = image.NextPfmRow();
+    EXPECT_EQ(row[0], 0.5f);
+    EXPECT_EQ(row[1], -1.0f);
+    EXPECT_EQ(row[2], 0.0f);
+}
+
+TEST_F(CompanionTest, RefusesAnythingButTheHeaderAndSizeThePlugInWrites) {
+    const std::string pixel(6, '\0');
+    const struct {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"8-bit PPM", "P6\n1\n1\n255\n" + std::string(3, '\0')},
+        {"gray PGM", "P5\n1\n1\n65535\n" + std::string(2, '\0')},
+        {"one-channel PFM", "Pf\n1\n1\n-1.0000\n" + std::string(4, '\0')},
+        {"big-endian PFM", "PF\n1\n1\n1.0000\n" + std::string(12, '\0')},
+        {"other scale spelling", "PF\n1\n1\n-1.0\n" + std::string(12, '\0')},
+        {"width and height on one line", "P6\n1 1\n65535\n" + pixel},
+        {"leading zero", "P6\n01\n1\n65535\n" + pixel},
+        {"zero width", "P6\n0\n1\n65535\n"},
+        {"sign", "P6\n+1\n1\n65535\n" + pixel},
+        {"carriage return", "P6\r\n1\r\n1\r\n65535\r\n" + pixel},
+        {"comment", "P6\n# made by hand\n1\n1\n65535\n" + pixel},
+        {"width beyond 32 bits", "P6\n4294967297\n1\n65535\n" + pixel},
+        {"a byte short", "P6\n1\n1\n65535\n" + pixel.substr(1)},
+        {"a byte too many", "P6\n1\n1\n65535\n" + pixel + "x"},
+        {"header only", "P6\n1\n1\n65535\n"},
+        {"empty", ""},
+    };
+    for (const auto& bad : cases) {
+        EXPECT_THROW(ExportedImage{Write(bad.bytes)}, ImportError) << bad.what;
+    }
+    EXPECT_THROW(ExportedImage{folder_ / "missing.ppm"}, ImportError);
+    EXPECT_THROW(ExportedImage{folder_}, ImportError) << "a folder";
+}
+
+TEST_F(CompanionTest, ImportsNeverOverwriteAnEarlierOne) {
+    const uint16_t row[3] = {1, 2, 3};
+    for (const char* expected : {"photo.tif", "photo-2.tif", "photo-3.tif"}) {
+        companion::TiffOutput output(folder_, "photo", ImageKind::Ppm16, 1, 1);
+        output.WriteRow(row);
+        EXPECT_EQ(output.Commit(), folder_ / expected);
+    }
+    EXPECT_FALSE(fs::exists(folder_ / "photo.tif.part"));
+}
+
+TEST_F(CompanionTest, AnUnfinishedImportLeavesNothingBehind) {
+    {
+        companion::TiffOutput output(folder_, "broken", ImageKind::Pfm32, 2, 2);
+        const float row[6] = {};
+        output.WriteRow(row);
+    }
+    EXPECT_TRUE(fs::is_empty(folder_));
+}
+
+class EnvironmentVariable {
+public:
+    EnvironmentVariable(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        setenv(name, value.c_str(), 1);
+    }
+    ~EnvironmentVariable() {
+        if (old_.empty()) {
+            unsetenv(name_);
+        } else {
+            setenv(name_, old_.c_str(), 1);
+        }
+    }
+
+private:
+    const char* name_;
+    std::string old_;
+};
+
+TEST_F(CompanionTest, PicturesFolderComesFromTheEnvironmentThenUserDirsThenHome) {
+    EnvironmentVariable home("HOME", folder_.string());
+    EnvironmentVariable config("XDG_CONFIG_HOME", (folder_ / "config").string());
+    EnvironmentVariable pictures("XDG_PICTURES_DIR", "");
+    EXPECT_EQ(companion::DefaultDestination(), folder_ / "Pictures" / "Quenfield");
+
+    fs::create_directories(folder_ / "config");
+    std::ofstream(folder_ / "config" / "user-dirs.dirs") << "# comment\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n";
+    EXPECT_EQ(companion::DefaultDestination(), folder_ / "Bilder" / "Quenfield");
+
+    // The home folder itself means the folder is switched off.
+    std::ofstream(folder_ / "config" / "user-dirs.dirs") << "XDG_PICTURES_DIR=\"$HOME/\"\n";
+    EXPECT_EQ(companion::DefaultDestination(), folder_ / "Pictures" / "Quenfield");
+
+    EnvironmentVariable direct("XDG_PICTURES_DIR", "/srv/pictures");
+    EXPECT_EQ(companion::DefaultDestination(), fs::path("/srv/pictures/Quenfield"));
+}
+
+} // namespace
