@@ -1,5 +1,6 @@
 // The entry point and the session phases, driven through the loaded module as a host drives them.
 #include "PluginModule.h"
+#include "TestFiles.h"
 #include "TestHandles.h"
 
 #include <gtest/gtest.h>
@@ -188,11 +189,11 @@ TEST_F(Entry, AHandleThatCannotBeLockedReportsNoMemory) {
     EXPECT_EQ(testhandles::Live(), 0);
 }
 
-TEST_F(Entry, StartWithoutExportFolderReportsParamErrorAndEmptiesTheRegion) {
-    setenv("TMPDIR", "/nonexistent-quenfield-folder/x", 1);
-    const int16_t code = Call(exportSelectorStart);
-    unsetenv("TMPDIR");
-    EXPECT_NE(code, 0);
+TEST_F(Entry, FailedStartReportsItsErrorAndEmptiesTheRegion) {
+    testfiles::TempFolder scratch;
+    testfiles::ScopedEnv tmpdir("TMPDIR", scratch.Path());
+    record.filename[0] = 0; // no name, no file
+    EXPECT_EQ(Call(exportSelectorStart), exportErrParam);
     EXPECT_EQ(record.theRect32.bottom, 0);
     EXPECT_EQ(record.theRect32.right, 0);
 }
