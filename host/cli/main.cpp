@@ -48,8 +48,7 @@ int main(int argc, char** argv) {
         return host::RunAbout(plugin);
     }
     if (images.empty()) {
-        std::cerr << app.help();
-        std::cerr << "quenfield-export: no image given\n";
+        std::cerr << "quenfield-export: no image given; see quenfield-export --help\n";
         return 2;
     }
     return host::RunExport(plugin, images);
