@@ -57,4 +57,5 @@ expect_line empty.exr "too short to be an image file"
 expect_line missing.png "cannot open it: No such file or directory"
 grep -qF "good.png: exported to $EXPORTS/good.ppm" <<<"$output" || fail "good.png was not exported"
 [ "$(grep -c . <<<"$output")" -eq 14 ] || fail "expected one line per file"
+await_file "$PICTURES/good.tif" || fail "good.png was not imported"
 finish
