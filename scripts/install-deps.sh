@@ -9,7 +9,7 @@ PACKAGES="
     libgtest-dev libgmock-dev libbenchmark-dev
     libglib2.0-dev dbus-daemon
     libtiff-dev libpng-dev libopenexr-dev libcli11-dev
-    tmux netpbm imagemagick libtiff-tools
+    tmux netpbm imagemagick libtiff-tools time
 "
 
 missing=""
