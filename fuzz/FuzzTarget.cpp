@@ -47,6 +47,7 @@ public:
 
     std::string ExportFolder() const { return tmp + "/" + pcEXPORT_FOLDER; }
     const std::string& Tmp() const { return tmp; }
+    const std::string& Root() const { return root; }
 
     // The disk as the scenario wants it before the first selector.
     void Arrange(const Scenario& s) const {
@@ -306,13 +307,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const ExportRecord before = host.Record();
             host.ClearLog();
             const int16_t result = host.Call(selector);
-            Require(OpenDescriptors() == descriptors,
-                    at + ": file descriptors differ: " + DescribeDescriptors(descriptors, OpenDescriptors()));
+            const std::set<int> descriptorsAfter = OpenDescriptors();
+            Require(descriptorsAfter == descriptors,
+                    at + ": file descriptors differ: " + DescribeDescriptors(descriptors, descriptorsAfter));
             Require(FuzzHost::LockedHandles() == 0, at + ": a handle was left locked");
             CheckCall(s, host, selector, before, result, at);
             const std::set<std::string> tmp = FolderNames(env.Tmp());
             Require(tmp.empty() || tmp == std::set<std::string>{pcEXPORT_FOLDER},
                     at + ": something was written into the temporary folder beside the export folder");
+            Require(FolderNames(env.Root()) == std::set<std::string>{"data", "tmp"},
+                    at + ": something was written into the scratch folder");
         }
         if (s.handles != HandleMode::Host && s.handles != HandleMode::LockFails) {
             Require(FuzzHost::LiveHandles() == 0, "unusable handle routines were used");

@@ -101,7 +101,10 @@ TEST_P(NoMemoryForTheBuffer, GivesNoMemoryAndReleasesEverything) {
 INSTANTIATE_TEST_SUITE_P(EveryBuffer, NoMemoryForTheBuffer,
                          ::testing::Values(BufferCase{plugInModeRGBColor, 8, "NoMemory.ppm"},
                                            BufferCase{plugInModeRGB48, 16, "NoMemory.ppm"},
-                                           BufferCase{plugInModeRGB96, 32, "NoMemory.pfm"}));
+                                           BufferCase{plugInModeRGB96, 32, "NoMemory.pfm"}),
+                         [](const ::testing::TestParamInfo<BufferCase>& info) {
+                             return "Depth" + std::to_string(info.param.depth);
+                         });
 
 TEST_F(FaultInjection, AFailedCloseGivesParamErrorAndLaunchesNothing) {
     Document document(plugInModeGray16, 16, 2, 5, 3, "Unclosed");
