@@ -3,6 +3,7 @@
 #define QUENFIELD_TESTS_CONVERTSUPPORT_H
 
 #include "ConvertBuffer/ConvertBuffer.h"
+#include "ThrownCode.h"
 
 #include <gtest/gtest.h>
 
@@ -16,16 +17,6 @@ using Bytes = std::vector<uint8_t>;
 using Buffer8 = CConvertBuffer<unsigned short, unsigned char>;
 using Buffer16 = CConvertBuffer<unsigned short, unsigned short>;
 using BufferFloat = CConvertBuffer<float, float>;
-
-template <class F>
-int32_t ThrownCode(F&& f) {
-    try {
-        f();
-    } catch (EError code) {
-        return code;
-    }
-    return 0;
-}
 
 // The bytes GetData hands out for numPixel pixels.
 inline Bytes OutputBytes(IConvertBuffer& buffer, unsigned int numPixel) {

@@ -1,5 +1,6 @@
 #include "System/Helpers.h"
 #include "System/Path.h"
+#include "ThrownCode.h"
 
 #include <gtest/gtest.h>
 
@@ -8,16 +9,6 @@
 #include <string>
 
 namespace {
-
-template <class F>
-int32_t ThrownCode(F&& f) {
-    try {
-        f();
-    } catch (EError code) {
-        return code;
-    }
-    return 0;
-}
 
 TEST(StrPrintF, NumberIntoZeroFilledLineKeepsTheRestZero) {
     char line[33];

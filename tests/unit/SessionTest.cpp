@@ -2,22 +2,13 @@
 #include "DataGlobal.h"
 #include "Error.h"
 #include "PluginMain.h"
+#include "ThrownCode.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 namespace {
-
-template <class F>
-int32_t ThrownCode(F&& f) {
-    try {
-        f();
-    } catch (EError code) {
-        return code;
-    }
-    return 0;
-}
 
 class Session : public ::testing::Test {
 protected:
