@@ -101,7 +101,7 @@ def seeds():
     yield "planes-30000", seed(3, 8, 30000, width=4, height=1)
     yield "planes-30001", seed(3, 8, 30001, width=4, height=1)
     nan = struct.pack("<fff", float("nan"), -0.0, 1e30) + bytes([1, 0, 0x80, 0x7F])  # NaN with payload, inf
-    yield "float-special-values", seed(16, 32, 3, width=4, height=2, samples=nan)
+    yield "float-extreme-values", seed(16, 32, 3, width=4, height=2, samples=nan)
     yield "sixteen-above-range", seed(11, 16, 3, width=3, height=1, samples=struct.pack("<6H", 0, 1, 32767, 32768, 32769, 65535))
 
 
