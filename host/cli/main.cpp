@@ -1,5 +1,6 @@
 // quenfield-export: runs an export plug-in on image files the way an image editor would.
 #include "Commands.h"
+#include "ValidateCommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -35,6 +36,20 @@ int main(int argc, char** argv) {
     std::vector<std::string> images;
     app.add_option("IMAGE", images, "Image files to export, one after the other");
     CLI::App* about = app.add_subcommand("about", "Show the plug-in's About box");
+    validate::ValidateOptions checks;
+    CLI::App* validate = app.add_subcommand(
+        "validate",
+        "Check the plug-in against the host protocol: each check in a process of its own with a time "
+        "limit; exit status 1 when any check failed or crashed");
+    validate->add_option("--plugin", plugin, "The export plug-in module to check")->capture_default_str();
+    validate->add_flag("--list", checks.list, "Name and describe the checks instead of running them");
+    validate->add_flag("--in-process", checks.inProcess,
+                       "Run every check in this process, for a debugger (a crash ends the run)");
+    validate->add_option("--json", checks.json, "Also write the results as JSON to this file");
+    validate->add_option("--timeout", checks.timeoutSeconds, "Time limit of each check in seconds")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    validate->add_option("--check", checks.checks, "Run only the checks of these names");
     app.require_subcommand(0, 1);
     app.footer("Exit status: 0 when every image was exported and handed to the companion application, 1 "
                "otherwise, 2 for a wrong command line.");
@@ -46,6 +61,10 @@ int main(int argc, char** argv) {
     }
     if (about->parsed()) {
         return host::RunAbout(plugin);
+    }
+    if (validate->parsed()) {
+        checks.plugin = plugin;
+        return validate::RunValidate(checks);
     }
     if (images.empty()) {
         std::cerr << "quenfield-export: no image given; see quenfield-export --help\n";

@@ -119,4 +119,8 @@ int32_t Live() {
     return CountHandles();
 }
 
+int32_t Locks(Handle h) {
+    return Find(h) != nullptr ? h->locks : 0;
+}
+
 } // namespace host::handles

@@ -27,6 +27,8 @@ public:
     // One call of the entry point with the data slot this module keeps; returns the call's result.
     int16_t Call(int16_t selector, void* paramBlock);
     const std::filesystem::path& Path() const { return path_; }
+    // The entry point itself, for a caller that keeps its own data slot and result (a validator).
+    ExportPluginEntry Entry() const { return entry_; }
 
 private:
     std::filesystem::path path_;

@@ -1,0 +1,66 @@
+// One named check of a plug-in and the verdicts it can reach. A check body runs to its end when everything
+// held; it leaves early through Fail or Skip.
+#ifndef QUENFIELD_VALIDATE_CHECK_H
+#define QUENFIELD_VALIDATE_CHECK_H
+
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace validate {
+
+enum class Outcome { Passed, Failed, Skipped, Crashed };
+
+const char* OutcomeName(Outcome outcome);
+
+struct Verdict {
+    Outcome outcome = Outcome::Passed;
+    std::string detail; // what was expected and what was seen, why it was skipped, or how it died
+};
+
+// What every check is given.
+struct CheckContext {
+    std::filesystem::path plugin;
+    std::filesystem::path scratch; // a folder of the check's own, removed after it
+    bool ownProcess = true;        // false under --in-process: nothing may be changed for good
+};
+
+struct Check {
+    std::string name;        // kebab-case
+    std::string description; // one sentence
+    std::function<void(const CheckContext&)> body;
+};
+
+class CheckFailed : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class CheckSkipped : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void Fail(const std::string& what, const std::string& expected, const std::string& seen);
+[[noreturn]] void Skip(const std::string& why);
+// Fails with the three texts unless ok.
+void Expect(bool ok, const std::string& what, const std::string& expected, const std::string& seen);
+// Fails unless seen equals expected; numbers are shown in decimal.
+void ExpectEqual(long long seen, long long expected, const std::string& what);
+
+// The checks of each group, in the order they run.
+std::vector<Check> EntryChecks();
+std::vector<Check> SessionChecks();
+std::vector<Check> DocumentChecks();
+std::vector<Check> TransferChecks();
+std::vector<Check> EnvironmentChecks();
+std::vector<Check> LifetimeChecks();
+
+// Every check, in the order they run.
+std::vector<Check> AllChecks();
+
+} // namespace validate
+
+#endif

@@ -1,0 +1,203 @@
+// The documents themselves: every supported kind exported byte for byte, every unsupported one refused, the
+// file's name, repeatability, and deliveries placed against guard pages.
+#include "CheckSupport.h"
+
+#include <filesystem>
+
+namespace validate {
+namespace {
+
+constexpr size_t kPathLimit = 255;
+
+void ExportAll(const CheckContext& context, int16_t depth) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    for (const Document& document : SupportedDocuments(depth)) {
+        ProbeHost host(library.Entry(), document);
+        ExpectExported(host.Export(), host, sandbox, document.Describe());
+    }
+}
+
+void UnsupportedDocuments(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    std::vector<Document> documents;
+    for (int16_t mode : {0, 2, 4, 7, 8, 9, 12, 13, 15, 18, -1}) {
+        for (int16_t depth : {8, 16, 32}) {
+            documents.push_back(MakeDocument(mode, depth, 3, 2, 2));
+        }
+    }
+    for (int16_t mode : {plugInModeGrayScale, plugInModeRGBColor, plugInModeGray16, plugInModeRGB48,
+                         plugInModeGray32, plugInModeRGB96}) {
+        for (int16_t depth : {0, 1, 24, 64, -8}) {
+            documents.push_back(MakeDocument(mode, depth, 3, 2, 2));
+        }
+        for (int16_t planes :
+             IsRGBMode(mode) ? std::vector<int16_t>{2, 1, 0, -3} : std::vector<int16_t>{0, -1}) {
+            documents.push_back(MakeDocument(mode, 8, planes, 2, 2));
+        }
+    }
+    for (const Document& document : documents) {
+        const std::string what = document.Describe();
+        ProbeHost host(library.Entry(), document);
+        ExpectResult(host.Call(exportSelectorPrepare), exportErrUnsupportedDocument, what + ": Prepare");
+        ExpectEqual(host.Record().PluginUsing32BitCoordinates, 0, what + ": PluginUsing32BitCoordinates");
+        ExpectEqual(host.Record().maxData, ProbeHost::kOfferedMaxData, what + ": maxData");
+        Expect(host.Events().empty(), what + ": calls of the host's routines", "none", "some");
+        ExpectNoExportFile(sandbox, what);
+    }
+}
+
+// A name too long for the path: the file lies in the export folder within the path limit, named by a
+// shortened stem with its extension, or by the path cut at the limit.
+void ExpectLongName(const Sandbox& sandbox, const Document& document, const std::string& expected) {
+    const std::vector<std::string> entries = sandbox.ExportEntries();
+    Expect(entries.size() == 1, "a 255-byte name: the export folder", "one file",
+           std::to_string(entries.size()) + " entries");
+    const std::string& name = entries.front();
+    const std::string stem = expected.substr(0, expected.size() - 4);
+    const std::string extension = expected.substr(expected.size() - 4);
+    const bool cut = expected.compare(0, name.size(), name) == 0;
+    const bool shortened =
+        name.size() > extension.size() &&
+        name.compare(name.size() - extension.size(), extension.size(), extension) == 0 &&
+        stem.compare(0, name.size() - extension.size(), name, 0, name.size() - extension.size()) == 0;
+    Expect((cut || shortened) && (sandbox.ExportFolder() / name).string().size() <= kPathLimit,
+           "a 255-byte name: the file's name", "a shortening of " + expected + " within 255 bytes of path",
+           name);
+    const std::string difference = FirstDifference(sandbox.ReadExport(name), document);
+    Expect(difference.empty(), "a 255-byte name: the file's bytes", "the expected bytes", difference);
+}
+
+void DocumentNames(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    const std::pair<std::string, int16_t> names[] = {{"Sunset Beach.psd", 8},
+                                                     {"Sunset Beach.psd", 32},
+                                                     {"photo.final.tif", 16},
+                                                     {"Untitled-1", 8},
+                                                     {"(copy) 2+3", 8},
+                                                     {"a/b.c", 8},
+                                                     {"../../escape.psd", 8},
+                                                     {"/etc/passwd", 8},
+                                                     {"...", 8},
+                                                     {"Caf\xC3\xA9 \xC3\x9C.psd", 8},
+                                                     {"\xE6\x97\xA5\xE6\x9C\xAC.tif", 32},
+                                                     {std::string("abc\0def.psd", 11), 8},
+                                                     {"tab\tand\nnewline.psd", 8},
+                                                     {std::string(255, 'N'), 8},
+                                                     {".psd", 8},
+                                                     {"", 8},
+                                                     {std::string("\0abc", 4), 8}};
+    for (const auto& [name, depth] : names) {
+        std::filesystem::remove_all(sandbox.ExportFolder());
+        const Document document =
+            MakeDocument(depth == 32 ? plugInModeRGB96 : plugInModeRGBColor, depth, 3, 2, 1, name);
+        const std::string expected = ExpectedName(name, depth);
+        const std::string what = "the document name \"" + name.substr(0, 40) + "\"";
+        ProbeHost host(library.Entry(), document);
+        const ExportRun run = host.Export();
+        if (expected.empty()) {
+            ExpectResult(run.result, exportErrParam, what + ": the export's result");
+            ExpectNoExportFile(sandbox, what);
+        } else if ((sandbox.ExportFolder() / expected).string().size() > kPathLimit) {
+            ExpectResult(run.result, exportNoErr, what + ": the export's result");
+            ExpectLongName(sandbox, document, expected);
+        } else {
+            ExpectExported(run, host, sandbox, what);
+        }
+    }
+    // Only the bytes the length byte counts are the name.
+    std::filesystem::remove_all(sandbox.ExportFolder());
+    ProbeHost host(library.Entry(), MakeDocument(plugInModeRGBColor, 8, 3, 2, 1, "abc"));
+    const std::string beyond = "XYZ.psd";
+    std::copy(beyond.begin(), beyond.end(), host.Record().filename + 4);
+    ExpectExported(host.Export(), host, sandbox, "a name with bytes after its length");
+}
+
+void RepeatableExport(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    for (const Document& document : {MakeDocument(plugInModeRGB48, 16, 4, 9, 4, "Again.psd"),
+                                     MakeDocument(plugInModeGray32, 32, 1, 7, 3, "Again.psd")}) {
+        ProbeHost host(library.Entry(), document);
+        ExpectResult(host.Export().result, exportNoErr, document.Describe() + ": the first export");
+        const std::vector<std::string> first = sandbox.ExportEntries();
+        Expect(first.size() == 1, document.Describe() + ": the first export", "one file",
+               std::to_string(first.size()) + " entries");
+        const std::vector<uint8_t> bytes = sandbox.ReadExport(first.front());
+        ExpectResult(host.Export().result, exportNoErr, document.Describe() + ": the second export");
+        Expect(sandbox.ExportEntries() == first, document.Describe() + ": the second export's file",
+               first.front(), "other entries");
+        Expect(sandbox.ReadExport(first.front()) == bytes, document.Describe() + ": the two files",
+               "byte-identical", "different");
+    }
+}
+
+// Every delivery ends at a page boundary before an unmapped page and is read-only (see ProbeHost); here
+// rows of many small widths, so the last byte of a run lands on every offset of a pixel.
+void GuardPages(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    for (int16_t depth : {8, 16, 32}) {
+        const int16_t gray = depth == 8    ? plugInModeGrayScale
+                             : depth == 16 ? plugInModeGray16
+                                           : plugInModeGray32;
+        const int16_t rgb = depth == 8 ? plugInModeRGBColor : depth == 16 ? plugInModeRGB48 : plugInModeRGB96;
+        for (const auto& [mode, planes] :
+             {std::pair<int16_t, int16_t>{gray, 1}, {gray, 2}, {rgb, 3}, {rgb, 4}}) {
+            for (int32_t width : {1, 3, 7}) {
+                const Document document = MakeDocument(mode, depth, planes, width, 2);
+                ProbeHost host(library.Entry(), document);
+                const ExportRun run = host.Export();
+                ExpectResult(run.result, exportNoErr, document.Describe() + ": the export's result");
+                const std::vector<std::string> entries = sandbox.ExportEntries();
+                Expect(entries.size() == 1 &&
+                           sandbox.ReadExport(entries.front()).size() == ExpectedFile(document).size(),
+                       document.Describe() + ": the export file", "one file of the expected size",
+                       "otherwise");
+            }
+        }
+    }
+}
+
+} // namespace
+
+std::vector<Check> DocumentChecks() {
+    return {
+        {"export-8-bit",
+         "Every 8-bit document kind (each mode constant, gray with 1-2 planes, RGB with 3-5, rows longer "
+         "than one "
+         "request) gives a PPM equal byte for byte to one computed from the delivered samples.",
+         [](const CheckContext& context) { ExportAll(context, 8); }},
+        {"export-16-bit",
+         "Every 16-bit document kind gives a PPM equal byte for byte to one computed from the delivered "
+         "samples "
+         "(host range 0..32768 mapped to 0..65535).",
+         [](const CheckContext& context) { ExportAll(context, 16); }},
+        {"export-32-bit",
+         "Every 32-bit document kind gives a PFM equal byte for byte to one computed from the delivered "
+         "samples "
+         "(float bits unchanged, NaN and infinities included).",
+         [](const CheckContext& context) { ExportAll(context, 32); }},
+        {"unsupported-documents",
+         "Unknown modes, depths other than 8, 16 and 32, and too few planes are refused by Prepare with "
+         "-30201, "
+         "with the record untouched, no request and no file.",
+         UnsupportedDocuments},
+        {"document-names",
+         "File names follow the naming rules for plain, dotted, slashed, non-ASCII, control-character, "
+         "NUL-bearing, "
+         "255-byte and empty document names; names that leave nothing fail with -50 and no file.",
+         DocumentNames},
+        {"repeatable-export", "The same export twice gives the same file name and byte-identical files.",
+         RepeatableExport},
+        {"guard-pages",
+         "Deliveries that end at a page boundary before an unmapped page, read-only, for every depth, plane "
+         "count "
+         "and small widths, are neither read past nor written (a fault crashes the check).",
+         GuardPages},
+    };
+}
+
+} // namespace validate

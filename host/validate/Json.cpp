@@ -1,0 +1,78 @@
+#include "Json.h"
+
+#include <cstdio>
+
+namespace validate {
+namespace {
+
+std::string Escaped(unsigned code) {
+    char text[8];
+    std::snprintf(text, sizeof text, "\\u%04x", code);
+    return text;
+}
+
+// The length of the valid UTF-8 sequence at i, or 0.
+size_t Utf8Length(const std::string& text, size_t i) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    const size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    if (length == 0 || i + length > text.size()) {
+        return 0;
+    }
+    for (size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+} // namespace
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            out += Escaped(c);
+        } else if (c >= 0x80) {
+            const size_t length = Utf8Length(text, i);
+            // A stray byte stands as the character of the same number.
+            out += length == 0 ? Escaped(c) : text.substr(i, length);
+            i += length == 0 ? 1 : length;
+            continue;
+        } else {
+            out += char(c);
+        }
+        ++i;
+    }
+    return out + "\"";
+}
+
+std::string ResultsJson(const std::string& plugin, const std::vector<CheckReport>& reports) {
+    int counts[4] = {};
+    std::string checks;
+    for (const CheckReport& r : reports) {
+        ++counts[int(r.verdict.outcome)];
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.3f", r.seconds);
+        checks += std::string(checks.empty() ? "" : ",") + "\n    {\"name\": " + JsonString(r.name) +
+                  ", \"description\": " + JsonString(r.description) +
+                  ", \"outcome\": " + JsonString(OutcomeName(r.verdict.outcome)) +
+                  ", \"detail\": " + JsonString(r.verdict.detail) + ", \"seconds\": " + seconds + "}";
+    }
+    return "{\n  \"plugin\": " + JsonString(plugin) + ",\n  \"checks\": [" + checks +
+           "\n  ],\n  \"passed\": " + std::to_string(counts[int(Outcome::Passed)]) +
+           ",\n  \"failed\": " + std::to_string(counts[int(Outcome::Failed)]) +
+           ",\n  \"skipped\": " + std::to_string(counts[int(Outcome::Skipped)]) +
+           ",\n  \"crashed\": " + std::to_string(counts[int(Outcome::Crashed)]) + "\n}\n";
+}
+
+} // namespace validate

@@ -1,0 +1,112 @@
+#include "Sandbox.h"
+
+#include "Check.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace validate {
+namespace fs = std::filesystem;
+namespace {
+
+// A path written into a desktop entry's Exec line unquoted.
+bool IsPlainPath(const std::string& path) {
+    return std::all_of(path.begin(), path.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
+               c == '.' || c == '_' || c == '-';
+    });
+}
+
+void WriteEntry(const fs::path& data, const std::string& exec) {
+    fs::create_directories(data / "applications");
+    std::ofstream entry(data / "applications" / (std::string(QUENFIELD_APP_ID) + ".desktop"));
+    entry << "[Desktop Entry]\nType=Application\nName=Validator companion\nExec=" << exec << " %f\n";
+    if (!entry.flush()) {
+        throw std::runtime_error("cannot write the companion's desktop entry in " + data.string());
+    }
+}
+
+} // namespace
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Sandbox::Sandbox(const fs::path& scratch, Companion companion) : temp_(scratch / "tmp") {
+    fs::create_directories(temp_);
+    const fs::path data = scratch / "data";
+    fs::create_directories(data);
+    marker_ = scratch / "companion-started";
+    switch (companion) {
+    case Companion::DoNothing:
+        WriteEntry(data, "true");
+        break;
+    case Companion::Recording:
+        if (!IsPlainPath(marker_.string())) {
+            Skip("the scratch folder " + scratch.string() + " cannot be named in a desktop entry unquoted");
+        }
+        WriteEntry(data, "touch " + marker_.string());
+        break;
+    case Companion::Missing:
+        break;
+    }
+    Set("TMPDIR", temp_.string());
+    Set("XDG_DATA_HOME", data.string());
+    // A folder without entries, so the system's own companion, if one is installed, is not found either.
+    Set("XDG_DATA_DIRS", (scratch / "no-data").string());
+}
+
+Sandbox::~Sandbox() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+        if (it->value) {
+            setenv(it->name.c_str(), it->value->c_str(), 1);
+        } else {
+            unsetenv(it->name.c_str());
+        }
+    }
+}
+
+void Sandbox::Set(const std::string& name, const std::optional<std::string>& value) {
+    const char* old = std::getenv(name.c_str());
+    saved_.push_back({name, old != nullptr ? std::optional<std::string>(old) : std::nullopt});
+    if (value) {
+        setenv(name.c_str(), value->c_str(), 1);
+    } else {
+        unsetenv(name.c_str());
+    }
+}
+
+void Sandbox::SetTempVariable(const std::string& value) {
+    Set("TMPDIR", value.empty() ? std::nullopt : std::optional<std::string>(value));
+}
+
+std::vector<std::string> Sandbox::ExportEntries() const {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(ExportFolder(), error)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<uint8_t> Sandbox::ReadExport(const std::string& name) const {
+    return ReadBytes(ExportFolder() / name);
+}
+
+bool Sandbox::Launched(std::chrono::milliseconds wait) const {
+    const auto until = std::chrono::steady_clock::now() + wait;
+    while (!fs::exists(marker_)) {
+        if (std::chrono::steady_clock::now() >= until) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+} // namespace validate

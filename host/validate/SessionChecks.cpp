@@ -1,0 +1,243 @@
+// The session around the transfer: the orders a host may call the selectors in, the globals kept in the
+// data slot, and what Prepare settles (the 32-bit handshake, maxData).
+#include "CheckSupport.h"
+
+#include "BasicSuite.h"
+#include "HostHandles.h"
+
+#include <filesystem>
+
+namespace validate {
+namespace {
+
+Document Small(const std::string& name = "Session.psd") {
+    return MakeDocument(plugInModeRGBColor, 8, 3, 3, 2, name);
+}
+
+void FreshFolder(const Sandbox& sandbox) {
+    std::filesystem::remove_all(sandbox.ExportFolder());
+}
+
+void PrepareTwice(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    ProbeHost host(library.Entry(), Small());
+    ExpectResult(host.Call(exportSelectorPrepare), exportNoErr, "the first Prepare");
+    ExpectExported(host.Export(), host, sandbox, "the export after a second Prepare");
+}
+
+void StartWithoutPrepare(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    ProbeHost host(library.Entry(), Small());
+    // Without the handshake this host reads the 16-bit theRect, as an old host would.
+    const ExportRun run = host.Transfer();
+    if (run.result == exportNoErr) {
+        ExpectExportFile(sandbox, host.Doc(), "Start without Prepare succeeded");
+    }
+    ExpectRegionEmpty(host.Record(), "Start without Prepare");
+    // Whatever it made of that, a proper export follows.
+    FreshFolder(sandbox);
+    host.ClearEvents();
+    ExpectExported(host.Export(), host, sandbox, "the export after it");
+}
+
+void ContinueAfterStart(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    ProbeHost host(library.Entry(), Small());
+    ExpectExported(host.Export(), host, sandbox, "the export");
+    host.ClearEvents();
+    host.Call(exportSelectorContinue);
+    Expect(host.Requests().empty(), "Continue when no region is wanted: requests", "none",
+           std::to_string(host.Requests().size()));
+    ExpectRegionEmpty(host.Record(), "Continue when no region is wanted");
+    ExpectExportFile(sandbox, host.Doc(), "the file after Continue");
+}
+
+void FinishWithoutStart(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    ProbeHost first(library.Entry(), Small());
+    ExpectResult(first.Call(exportSelectorFinish), exportNoErr, "Finish as the very first call");
+    ProbeHost host(library.Entry(), Small());
+    ExpectResult(host.Call(exportSelectorPrepare), exportNoErr, "Prepare");
+    ExpectResult(host.Call(exportSelectorFinish), exportNoErr, "Finish right after Prepare");
+    Expect(host.Events().empty() && first.Events().empty(),
+           "Finish without Start: calls of the host's routines", "none", "some");
+    ExpectNoExportFile(sandbox, "Finish without Start");
+    ExpectExported(host.Export(), host, sandbox, "the export after it");
+}
+
+void AboutAndExports(const CheckContext& context, const Sandbox& sandbox) {
+    host::PluginLibrary library(context.plugin);
+    AboutRecord about{nullptr, host::suites::Basic()};
+    intptr_t aboutSlot = 0;
+    int16_t result = ProbeHost::kUntouched;
+    library.Entry()(exportSelectorAbout, &about, &aboutSlot, &result);
+    ExpectResult(result, exportNoErr, "About before any export");
+    Expect(aboutSlot == 0, "About before any export: the data slot", "left 0", "set");
+
+    ProbeHost host(library.Entry(), Small("Before About.psd"));
+    ExpectExported(host.Export(), host, sandbox, "the export before About");
+    const intptr_t globals = host.Slot();
+    result = ProbeHost::kUntouched;
+    library.Entry()(exportSelectorAbout, &about, &host.Slot(), &result);
+    ExpectResult(result, exportNoErr, "About between exports");
+    Expect(host.Slot() == globals, "About between exports: the data slot", "unchanged", "changed");
+
+    ProbeHost after(library.Entry(), Small("After About.psd"));
+    after.Slot() = globals;
+    host.Slot() = 0;
+    ExpectExported(after.Export(), after, sandbox, "the export after About");
+}
+
+void AboutBetweenExports(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    const int32_t held = host::suites::Held();
+    AboutAndExports(context, sandbox);
+    ExpectEqual(host::suites::Held(), held, "suites held once the module is unloaded");
+}
+
+// Exports twice on one slot; the globals handle is the host's, unlocked between calls, and stays one handle.
+void GlobalsHostHandles(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    const int32_t before = host::handles::Live();
+    ProbeHost host(library.Entry(), Small());
+    ExpectResult(host.Call(exportSelectorPrepare), exportNoErr, "Prepare");
+    const Handle globals = reinterpret_cast<Handle>(host.Slot());
+    Expect(host::handles::IsValid(globals), "the data slot after the first call", "a handle made by newProc",
+           "something else");
+    ExpectEqual(host::handles::Live(), before + 1, "host handles alive after the first call");
+    auto expectKept = [&](const std::string& what) {
+        Expect(reinterpret_cast<Handle>(host.Slot()) == globals, what + ": the data slot", "the same handle",
+               "another value");
+        ExpectEqual(host::handles::Locks(globals), 0, what + ": locks held on the globals handle");
+        ExpectEqual(host::handles::Live(), before + 1, what + ": host handles alive");
+    };
+    expectKept("after Prepare");
+    ExpectExported(host.Export(), host, sandbox, "the first export");
+    expectKept("after the first export");
+    // A cancelled export ends on another path.
+    FreshFolder(sandbox);
+    host.Behaviour().cancelAfter = 0;
+    host.Export();
+    expectKept("after a cancelled export");
+    host.Behaviour().cancelAfter.reset();
+    FreshFolder(sandbox);
+    ExpectExported(host.Export(), host, sandbox, "the export after the cancelled one");
+    expectKept("after the last export");
+}
+
+// The handle routines are unusable (missing, a newer version, too few): the plug-in keeps its globals in
+// memory of its own and makes no host handle.
+void GlobalsOwnMemory(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    HandleProcs newer = *host::handles::Procs();
+    newer.handleProcsVersion = 2;
+    HandleProcs fewer = *host::handles::Procs();
+    fewer.numHandleProcs = 7;
+    HandleProcs noNew = *host::handles::Procs();
+    noNew.newProc = nullptr;
+    const std::pair<const char*, HandleProcs*> tables[] = {{"no handleProcs", nullptr},
+                                                           {"handleProcsVersion 2", &newer},
+                                                           {"7 handle routines", &fewer},
+                                                           {"no newProc", &noNew}};
+    for (const auto& [what, procs] : tables) {
+        FreshFolder(sandbox);
+        const int32_t before = host::handles::Live();
+        ProbeHost host(library.Entry(), Small());
+        host.Record().handleProcs = procs;
+        ExpectExported(host.Export(), host, sandbox, std::string(what) + ": the first export");
+        const intptr_t globals = host.Slot();
+        Expect(globals != 0, std::string(what) + ": the data slot", "the plug-in's own globals", "0");
+        ExpectEqual(host::handles::Live(), before, std::string(what) + ": host handles alive");
+        FreshFolder(sandbox);
+        ExpectExported(host.Export(), host, sandbox, std::string(what) + ": the second export");
+        Expect(host.Slot() == globals, std::string(what) + ": the data slot after the second export",
+               "unchanged", "changed");
+    }
+}
+
+void CoordinateHandshake(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    for (int32_t offered : {0, 2, -1, 0x10001}) {
+        const std::string what = "HostSupports32BitCoordinates " + std::to_string(offered);
+        ProbeHost host(library.Entry(), Small());
+        host.Record().HostSupports32BitCoordinates = offered;
+        const int32_t maxData = host.Record().maxData;
+        ExpectResult(host.Call(exportSelectorPrepare), exportErrParam, what + ": Prepare");
+        ExpectEqual(host.Record().PluginUsing32BitCoordinates, 0, what + ": PluginUsing32BitCoordinates");
+        ExpectEqual(host.Record().maxData, maxData, what + ": maxData");
+    }
+    ProbeHost host(library.Entry(), Small());
+    ExpectResult(host.Call(exportSelectorPrepare), exportNoErr, "HostSupports32BitCoordinates 1: Prepare");
+    ExpectEqual(host.Record().PluginUsing32BitCoordinates, 1,
+                "HostSupports32BitCoordinates 1: "
+                "PluginUsing32BitCoordinates");
+}
+
+void MaxDataCap(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    const std::pair<int32_t, int32_t> cases[] = {{100000, 100000},   {0x80000, 0x80000},
+                                                 {0x80001, 0x80000}, {10000000, 0x80000},
+                                                 {-1, -1},           {INT32_MAX, 0x80000}};
+    for (const auto& [offered, expected] : cases) {
+        ProbeHost host(library.Entry(), Small());
+        host.Record().maxData = offered;
+        ExpectResult(host.Call(exportSelectorPrepare), exportNoErr,
+                     "Prepare with maxData " + std::to_string(offered));
+        ExpectEqual(host.Record().maxData, expected, "maxData " + std::to_string(offered) + " after Prepare");
+    }
+}
+
+} // namespace
+
+std::vector<Check> SessionChecks() {
+    return {
+        {"prepare-twice", "Prepare called twice before Start still gives a correct export.", PrepareTwice},
+        {"start-without-prepare",
+         "Start without Prepare either succeeds with a correct file or fails with an empty region, and a "
+         "proper "
+         "export works afterwards.",
+         StartWithoutPrepare},
+        {"continue-after-start",
+         "Continue after a Start that wanted no more regions requests nothing and leaves the region empty "
+         "and the "
+         "file intact.",
+         ContinueAfterStart},
+        {"finish-without-start",
+         "Finish as the first call and Finish right after Prepare answer 0 and write nothing; an export "
+         "works "
+         "afterwards.",
+         FinishWithoutStart},
+        {"about-between-exports",
+         "About before and between exports answers 0 and leaves the data slot alone, the exports around it "
+         "are "
+         "correct, and every suite it took is given back when the module is unloaded.",
+         AboutBetweenExports},
+        {"globals-host-handles",
+         "The globals are one handle made through the host's handle routines, kept in the data slot across "
+         "exports (cancelled ones too) and unlocked after every call.",
+         GlobalsHostHandles},
+        {"globals-own-memory",
+         "Without usable handle routines (none, version 2, 7 routines, no newProc) the plug-in keeps its "
+         "globals "
+         "in memory of its own, makes no host handle and exports correctly.",
+         GlobalsOwnMemory},
+        {"coordinate-handshake",
+         "Prepare refuses HostSupports32BitCoordinates other than 1 with -50, leaving maxData and "
+         "PluginUsing32BitCoordinates alone, and answers 1 with PluginUsing32BitCoordinates 1.",
+         CoordinateHandshake},
+        {"max-data-cap",
+         "Prepare lowers maxData to at most 524288 (0x80000), keeps smaller values and leaves a negative one "
+         "alone.",
+         MaxDataCap},
+    };
+}
+
+} // namespace validate
