@@ -113,47 +113,46 @@ void ProcessStateKept(const CheckContext& context) {
     HostSettings settings(context.scratch);
     host::PluginLibrary library(context.plugin);
     ProbeHost host(library.Entry(), MakeDocument(plugInModeRGB48, 16, 4, 25, 3, "State.psd"));
-    ExpectExported(host.Export(), host, sandbox, "the warm-up export");
+    ExpectResult(host.Export().result, exportNoErr, "the warm-up export");
+    // What the plug-in answers is judged by the other checks; here only what it leaves behind.
     const std::pair<const char*, std::function<void()>> exports[] = {
-        {"a successful export",
-         [&] { ExpectResult(host.Export().result, exportNoErr, "a successful export"); }},
+        {"a successful export", [&] { host.Export(); }},
         {"a cancelled export",
          [&] {
              host.Behaviour().cancelAfter = 1;
-             ExpectResult(host.Export().result, exportErrUserCanceled, "a cancelled export");
+             host.Export();
              host.Behaviour().cancelAfter.reset();
          }},
         {"an export the host failed",
          [&] {
              host.Behaviour().failAt = 1;
              host.Behaviour().failCode = -36;
-             ExpectResult(host.Export().result, -36, "an export the host failed");
+             host.Export();
              host.Behaviour().failAt.reset();
          }},
         {"an export without advanceState",
          [&] {
              const ExportAdvanceStateProc advanceState = host.Record().advanceState;
              host.Record().advanceState = nullptr;
-             ExpectResult(host.Export().result, exportErrParam, "an export without advanceState");
+             host.Export();
              host.Record().advanceState = advanceState;
          }},
         {"an unsupported document",
          [&] {
              host.Record().imageMode = 4;
-             ExpectResult(host.Export().result, exportErrUnsupportedDocument, "an unsupported document");
+             host.Export();
              host.Record().imageMode = plugInModeRGB48;
          }},
         {"an export without companion",
          [&] {
              Sandbox orphan(context.scratch / "no-companion", Companion::Missing);
-             ExpectResult(host.Export().result, exportErrCompanionNotLaunched, "an export without companion");
+             host.Export();
          }},
         {"About",
          [&] {
              AboutRecord about{nullptr, host.Record().sSPBasic};
              int16_t result = ProbeHost::kUntouched;
              library.Entry()(exportSelectorAbout, &about, &host.Slot(), &result);
-             ExpectResult(result, exportNoErr, "About");
          }},
     };
     for (const auto& [what, run] : exports) {
