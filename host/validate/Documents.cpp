@@ -31,9 +31,10 @@ uint32_t Pattern(int32_t x, int32_t y, int plane) {
 void StoreSample(Document& d, size_t offset, int32_t x, int32_t y, int plane) {
     const uint32_t p = Pattern(x, y, plane);
     uint8_t* at = d.samples.data() + offset;
-    if (d.depth == 8) {
+    // By the bytes a sample takes, which for an unsupported depth is one.
+    if (d.SampleBytes() == 1) {
         *at = p % 7 == 0 ? uint8_t(p % 2 ? 255 : 0) : uint8_t(p);
-    } else if (d.depth == 16) {
+    } else if (d.SampleBytes() == 2) {
         const uint16_t v = p % 7 == 0 ? uint16_t(p % 2 ? kHostMax16 : 0) : uint16_t(p % (kHostMax16 + 1));
         std::memcpy(at, &v, sizeof v);
     } else {

@@ -79,20 +79,36 @@ Verdict RunBody(const Check& check, const CheckContext& context) {
     }
 }
 
-// The last lines the check's process printed (a sanitizer's summary, an assertion), for a crash report.
+bool IsSanitizerReport(const std::string& line) {
+    return line.find("ERROR: AddressSanitizer") != std::string::npos ||
+           line.find("ERROR: LeakSanitizer") != std::string::npos ||
+           line.find("runtime error:") != std::string::npos || line.rfind("SUMMARY:", 0) == 0;
+}
+
+// What the check's process printed last, for a crash report: a sanitizer's error and summary lines when there
+// are some, else the last lines.
 std::string LogTail(const fs::path& log) {
     std::ifstream in(log);
     std::vector<std::string> lines;
+    std::vector<std::string> report;
     for (std::string line; std::getline(in, line);) {
-        if (!line.empty()) {
-            lines.push_back(line.substr(0, kTailLineLength));
+        if (line.empty()) {
+            continue;
         }
+        line = line.substr(0, kTailLineLength);
+        if (IsSanitizerReport(line) && report.size() < kTailLines) {
+            report.push_back(line);
+        }
+        lines.push_back(line);
+    }
+    if (report.empty()) {
+        report.assign(lines.size() > kTailLines ? lines.end() - kTailLines : lines.begin(), lines.end());
     }
     std::string tail;
-    for (size_t i = lines.size() > kTailLines ? lines.size() - kTailLines : 0; i < lines.size(); ++i) {
-        tail += (tail.empty() ? "" : " | ") + lines[i];
+    for (const std::string& line : report) {
+        tail += (tail.empty() ? "" : " | ") + line;
     }
-    return tail.empty() ? tail : "; its last output: " + tail;
+    return tail.empty() ? tail : "; its output: " + tail;
 }
 
 void WriteAll(int fd, const std::string& text) {
