@@ -44,7 +44,9 @@ int main(int argc, char** argv) {
     validate->add_option("--plugin", plugin, "The export plug-in module to check")->capture_default_str();
     validate->add_flag("--list", checks.list, "Name and describe the checks instead of running them");
     validate->add_flag("--in-process", checks.inProcess,
-                       "Run every check in this process, for a debugger (a crash ends the run)");
+                       "Run every check in this process, for a debugger: a crash ends the run, the plug-in's "
+                       "dialogs wait for a key on a terminal, and a check that needs a process of its own is "
+                       "skipped");
     validate->add_option("--json", checks.json, "Also write the results as JSON to this file");
     validate->add_option("--timeout", checks.timeoutSeconds, "Time limit of each check in seconds")
         ->check(CLI::PositiveNumber)

@@ -1,0 +1,95 @@
+// The validator's own oracle and tools: if its expected files, names or guard pages were wrong, every verdict
+// on a plug-in would be too.
+#include "Documents.h"
+#include "GuardedBlock.h"
+#include "Json.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using validate::Document;
+
+std::vector<uint8_t> Bytes(const std::string& text, std::initializer_list<uint8_t> samples) {
+    std::vector<uint8_t> bytes(text.begin(), text.end());
+    bytes.insert(bytes.end(), samples);
+    return bytes;
+}
+
+template <typename T>
+Document WithSamples(int16_t mode, int16_t depth, int16_t planes, int32_t width, std::vector<T> samples) {
+    Document d = validate::MakeDocument(mode, depth, planes, width, 1);
+    std::memcpy(d.samples.data(), samples.data(), samples.size() * sizeof(T));
+    return d;
+}
+
+TEST(ValidatorOracle, WritesTheFormatsExamples) {
+    EXPECT_EQ(
+        validate::ExpectedFile(WithSamples<uint8_t>(plugInModeRGBColor, 8, 3, 2, {255, 0, 128, 1, 2, 3})),
+        Bytes("P6\n2\n1\n65535\n", {0xFF, 0xFF, 0, 0, 0x80, 0x80, 1, 1, 2, 2, 3, 3}));
+    EXPECT_EQ(validate::ExpectedFile(WithSamples<float>(plugInModeGray32, 32, 1, 1, {0.5f})),
+              Bytes("PF\n1\n1\n-1.0000\n", {0, 0, 0, 0x3F, 0, 0, 0, 0x3F, 0, 0, 0, 0x3F}));
+}
+
+TEST(ValidatorOracle, Maps16BitHostSamplesAndDropsExtraPlanes) {
+    // Gray and alpha: the alpha sample is never written.
+    const Document d = WithSamples<uint16_t>(plugInModeGray16, 16, 2, 3, {32768, 7, 16384, 9, 1, 65535});
+    EXPECT_EQ(validate::ExpectedFile(d),
+              Bytes("P6\n3\n1\n65535\n", {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x7F, 0xFF, 0x7F,
+                                          0xFF, 0, 1, 0, 1, 0, 1}));
+}
+
+TEST(ValidatorOracle, NamesFilesAsTheNamingRulesSay) {
+    const std::pair<std::string, std::string> names[] = {{"Sunset Beach.psd", "Sunset_Beach.ppm"},
+                                                         {"photo.final.tif", "photo_final.ppm"},
+                                                         {"Untitled-1", "Untitled-1.ppm"},
+                                                         {"(copy) 2+3", "(copy)_2+3.ppm"},
+                                                         {"a/b.c", "b.ppm"},
+                                                         {"Caf\xC3\xA9", "Caf__.ppm"},
+                                                         {std::string("ab\0c.d", 6), "ab.ppm"},
+                                                         {".psd", ""},
+                                                         {"", ""}};
+    for (const auto& [document, file] : names) {
+        EXPECT_EQ(validate::ExpectedName(document, 8), file) << document;
+    }
+    EXPECT_EQ(validate::ExpectedName("Sunset Beach.psd", 32), "Sunset_Beach.pfm");
+}
+
+TEST(ValidatorOracle, PointsAtTheFirstDifferingSample) {
+    const Document d = WithSamples<uint8_t>(plugInModeRGBColor, 8, 3, 2, {255, 0, 128, 1, 2, 3});
+    std::vector<uint8_t> file = validate::ExpectedFile(d);
+    EXPECT_EQ(validate::FirstDifference(file, d), "");
+    file[13 + 6 + 3] ^= 1;
+    EXPECT_EQ(validate::FirstDifference(file, d),
+              "byte 22 is 0x03 instead of 0x02 (row 0, column 1, channel 1)");
+    file.pop_back();
+    file[22] ^= 1;
+    EXPECT_EQ(validate::FirstDifference(file, d), "a file of 24 bytes instead of 25");
+}
+
+TEST(ValidatorJson, EscapesEverythingThatWouldBreakTheDocument) {
+    EXPECT_EQ(validate::JsonString("a\"b\\c\nd\te\x01"), "\"a\\\"b\\\\c\\nd\\te\\u0001\"");
+    EXPECT_EQ(validate::JsonString("Caf\xC3\xA9"), "\"Caf\xC3\xA9\"");
+    // A stray byte of a cut sequence is escaped instead of passed on as invalid UTF-8.
+    EXPECT_EQ(validate::JsonString("x\xC3"), "\"x\\u00c3\"");
+}
+
+using ValidatorGuardedBlockDeathTest = ::testing::Test;
+
+TEST_F(ValidatorGuardedBlockDeathTest, FaultsOnTheByteAfterTheEndAndOnAnyWrite) {
+    for (size_t size : {size_t(1), size_t(4096), size_t(4097), size_t(12345)}) {
+        validate::GuardedBlock block(size);
+        std::memset(block.Data(), 0xAB, size);
+        block.Seal();
+        const volatile uint8_t* data = block.Data();
+        EXPECT_EQ(data[size - 1], 0xAB);
+        EXPECT_DEATH((void)data[size], "") << size;
+        EXPECT_DEATH(const_cast<volatile uint8_t*>(data)[0] = 0, "") << size;
+    }
+}
+
+} // namespace
