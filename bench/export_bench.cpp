@@ -2,8 +2,12 @@
 //
 // An in-process host serves an in-memory document (no decoding) to QuenfieldExport.so through PluginMain:
 // Prepare, Start, Finish, with a companion entry that does nothing. Each export alternates with the write
-// floor: the same byte count written from one chunk-sized buffer, chunk by chunk, into a fresh file in the
-// same folder. Only ratios measured in one run mean anything on a shared machine.
+// floor: the export's own write calls replayed from one constant buffer into a fresh file in the same
+// folder, that is the header lines one by one, then one write per requested row segment of exactly its
+// converted bytes (a row narrower than the buffer's run is one write, not a 60 KB slice of the stream).
+// Before every timed run both sides' files are removed, outside the clock, so that neither side pays for
+// removing a file or runs beside the other's dirty pages; the side that goes first alternates. Only ratios
+// measured in one run mean anything on a shared machine.
 #include "ExportInterface.h"
 
 #include <dlfcn.h>
@@ -66,13 +70,26 @@ public:
     // Planes loPlane..hiPlane of one row segment, pointed to in place.
     bool Serve(const VRect& rect, int16_t loPlane, int16_t hiPlane, void** data, int32_t* rowBytes) {
         if (loPlane != 0 || hiPlane != planes_ - 1 || rect.bottom != rect.top + 1 || rect.left < 0 ||
-            rect.right > width_) {
+            rect.right > width_ || rect.right <= rect.left) {
             return false;
+        }
+        if (recording_) {
+            segments_.push_back(rect.right - rect.left);
         }
         uint8_t* row = &band_[static_cast<size_t>(rect.top % kBandRows) * rowBytes_];
         *data = row + static_cast<size_t>(rect.left) * planes_ * sampleBytes_;
         *rowBytes = rowBytes_;
         return true;
+    }
+
+    // The pixel counts of the requests of the next export, in order: the floor writes as many segments.
+    void Record() {
+        segments_.clear();
+        recording_ = true;
+    }
+    std::vector<int32_t> Recorded() {
+        recording_ = false;
+        return segments_;
     }
 
 private:
@@ -93,6 +110,8 @@ private:
     int sampleBytes_;
     int32_t rowBytes_ = 0;
     std::vector<uint8_t> band_;
+    bool recording_ = false;
+    std::vector<int32_t> segments_;
 };
 
 // The host side of one export; the plug-in's callbacks take no context, so the one running export is global.
@@ -189,7 +208,6 @@ std::string ExportPath(const Settings& settings, const Case& c) {
 }
 
 Timing TimeExport(Module& module, const Case& c, Document& document, const Settings& settings) {
-    ::unlink(ExportPath(settings, c).c_str()); // removing the last file is not part of the export's cost
     ExportRecord record = MakeRecord(c, settings);
     gDocument = &document;
     gRecord = &record;
@@ -210,21 +228,62 @@ uint64_t FileSize(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
 }
 
-Timing TimeFloor(uint64_t bytes, size_t chunk, const std::string& path) {
-    ::unlink(path.c_str());
-    std::vector<char> buffer(chunk, 'x');
+// What the export wrote, call by call: its header lines, then the bytes of each row segment.
+struct WritePattern {
+    std::vector<std::string> headerLines;
+    std::vector<size_t> chunks;
+    uint64_t Bytes() const {
+        uint64_t bytes = 0;
+        for (const std::string& line : headerLines) {
+            bytes += line.size();
+        }
+        for (size_t chunk : chunks) {
+            bytes += chunk;
+        }
+        return bytes;
+    }
+};
+
+// The header is what precedes the pixel bytes in the export's file: four lines, each one write.
+WritePattern PatternOf(const std::string& exportPath, const std::vector<int32_t>& segments,
+                       size_t pixelBytes) {
+    WritePattern pattern;
+    for (int32_t pixels : segments) {
+        pattern.chunks.push_back(static_cast<size_t>(pixels) * pixelBytes);
+    }
+    std::ifstream file(exportPath, std::ios::binary);
+    for (int i = 0; i < 4; ++i) {
+        std::string line;
+        if (!std::getline(file, line)) {
+            throw std::runtime_error("cannot read the header of " + exportPath);
+        }
+        pattern.headerLines.push_back(line + '\n');
+    }
+    if (pattern.Bytes() != FileSize(exportPath)) {
+        throw std::runtime_error("the requests do not account for the bytes of " + exportPath);
+    }
+    return pattern;
+}
+
+void WriteAll(int fd, const void* data, size_t bytes, const std::string& path) {
+    if (::write(fd, data, bytes) != static_cast<ssize_t>(bytes)) {
+        ::close(fd);
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+Timing TimeFloor(const WritePattern& pattern, const std::string& path) {
+    const std::vector<char> buffer(*std::max_element(pattern.chunks.begin(), pattern.chunks.end()), 'x');
     const Stopwatch stopwatch;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd < 0) {
         throw std::runtime_error("cannot create " + path);
     }
-    for (uint64_t left = bytes; left > 0;) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk));
-        if (::write(fd, buffer.data(), n) != static_cast<ssize_t>(n)) {
-            ::close(fd);
-            throw std::runtime_error("cannot write " + path);
-        }
-        left -= n;
+    for (const std::string& line : pattern.headerLines) {
+        WriteAll(fd, line.data(), line.size(), path);
+    }
+    for (size_t chunk : pattern.chunks) {
+        WriteAll(fd, buffer.data(), chunk, path);
     }
     ::close(fd);
     return stopwatch.Elapsed();
@@ -239,29 +298,65 @@ double Median(const std::vector<Timing>& timings, double Timing::*part) {
     return values[values.size() / 2];
 }
 
+void RemoveFiles(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        ::unlink(path.c_str());
+    }
+}
+
 void RunCase(Module& module, const Case& c, const Settings& settings) {
     Document document(c, settings.width);
-    const size_t chunk = c.depth == 32 ? 120000 : 60000;
+    const std::string exportPath = ExportPath(settings, c);
     const std::string floorPath = settings.folder + "/floor.bin";
-    TimeExport(module, c, document, settings); // warm-up, and the byte count to match
-    const uint64_t bytes = FileSize(ExportPath(settings, c));
-    TimeFloor(bytes, chunk, floorPath);
+    const std::vector<std::string> files = {exportPath, floorPath};
+    // The warm-up export also shows the write calls the floor must match.
+    RemoveFiles(files);
+    document.Record();
+    TimeExport(module, c, document, settings);
+    const WritePattern pattern = PatternOf(exportPath, document.Recorded(), c.depth == 32 ? 12 : 6);
+    RemoveFiles(files);
+    TimeFloor(pattern, floorPath);
     std::vector<Timing> exports;
     std::vector<Timing> floors;
     for (int run = 0; run < settings.runs; ++run) {
-        exports.push_back(TimeExport(module, c, document, settings));
-        floors.push_back(TimeFloor(bytes, chunk, floorPath));
+        for (int side = 0; side < 2; ++side) {
+            RemoveFiles(files);
+            if ((run + side) % 2 == 0) {
+                exports.push_back(TimeExport(module, c, document, settings));
+            } else {
+                floors.push_back(TimeFloor(pattern, floorPath));
+            }
+        }
     }
-    ::unlink(floorPath.c_str());
-    ::unlink(ExportPath(settings, c).c_str());
+    RemoveFiles(files);
     const double exportTime = Median(exports, &Timing::wall);
     const double floorTime = Median(floors, &Timing::wall);
-    const double megabytes = static_cast<double>(bytes) / 1e6;
+    const double megabytes = static_cast<double>(pattern.Bytes()) / 1e6;
     std::printf(
         "%-22s %5.0f MB  export %6.3f s %5.0f MB/s  floor %6.3f s %5.0f MB/s  ratio %4.2f  (cpu %4.2f)\n",
         c.name, megabytes, exportTime, megabytes / exportTime, floorTime, megabytes / floorTime,
         exportTime / floorTime, Median(exports, &Timing::cpu) / Median(floors, &Timing::cpu));
     std::fflush(stdout);
+}
+
+// What every export costs whatever its size: mostly starting the companion.
+void PrintFixedCost(Module& module, const Settings& settings) {
+    Settings tiny = settings;
+    tiny.width = 1;
+    tiny.height = 1;
+    const Case& c = kCases[0];
+    Document document(c, tiny.width);
+    std::vector<Timing> exports;
+    for (int run = 0; run <= settings.runs; ++run) {
+        RemoveFiles({ExportPath(tiny, c)});
+        const Timing timing = TimeExport(module, c, document, tiny);
+        if (run > 0) {
+            exports.push_back(timing);
+        }
+    }
+    RemoveFiles({ExportPath(tiny, c)});
+    std::printf("fixed cost of one export (1 x 1 pixel, companion started): %.1f ms, cpu %.1f ms\n",
+                Median(exports, &Timing::wall) * 1e3, Median(exports, &Timing::cpu) * 1e3);
 }
 
 // A companion that accepts the file and does nothing, registered only for this process.
@@ -318,6 +413,7 @@ int main(int argc, char** argv) {
         Module module(settings.module);
         std::printf("%d x %d, median of %d alternating runs after a warm-up, files in %s\n", settings.width,
                     settings.height, settings.runs, settings.folder.c_str());
+        PrintFixedCost(module, settings);
         for (const Case& c : kCases) {
             RunCase(module, c, settings);
         }
