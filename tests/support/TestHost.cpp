@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <utility>
 
 namespace testhost {
@@ -36,9 +37,10 @@ void AppendBigEndian16(std::vector<uint8_t>& out, unsigned int value) {
     out.push_back(static_cast<uint8_t>(value & 0xFF));
 }
 
-void AppendLittleEndianFloat(std::vector<uint8_t>& out, float value) {
+// Copied through its bits, so that every NaN keeps its exact pattern.
+void AppendLittleEndianFloat(std::vector<uint8_t>& out, const uint8_t* sample) {
     uint32_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
+    std::memcpy(&bits, sample, sizeof bits);
     for (int shift = 0; shift < 32; shift += 8) {
         out.push_back(static_cast<uint8_t>(bits >> shift));
     }
@@ -129,6 +131,37 @@ void Document::FillPattern() {
     }
 }
 
+void Document::FillRandom(uint32_t seed) {
+    std::mt19937 random(seed);
+    const uint16_t edges16[] = {0, 1, 2, 16384, 32767, 32768, 32769, 40000, 65535};
+    const uint32_t specials32[] = {0x00000000u, 0x80000000u, 0x3F800000u, 0x7F800000u, 0xFF800000u,
+                                   0x7FC00000u, 0x7F800001u, 0xFFFFFFFFu, 0x00000001u, 0x807FFFFFu};
+    for (size_t at = 0; at < aSamples.size(); at += SampleBytes()) {
+        const uint32_t draw = static_cast<uint32_t>(random());
+        const uint32_t kind = draw % 8;
+        if (iDepth == 16) {
+            uint16_t v = static_cast<uint16_t>(random() % 32769u);
+            if (kind == 0) {
+                v = edges16[random() % (sizeof edges16 / sizeof edges16[0])];
+            } else if (kind == 1) {
+                v = static_cast<uint16_t>(random());
+            }
+            std::memcpy(&aSamples[at], &v, sizeof v);
+        } else if (iDepth == 32) {
+            uint32_t bits = static_cast<uint32_t>(random());
+            if (kind < 4) {
+                const float v = std::uniform_real_distribution<float>(kind == 0 ? -2.0f : 0.0f, 1.0f)(random);
+                std::memcpy(&bits, &v, sizeof bits);
+            } else if (kind == 4) {
+                bits = specials32[random() % (sizeof specials32 / sizeof specials32[0])];
+            }
+            std::memcpy(&aSamples[at], &bits, sizeof bits);
+        } else {
+            aSamples[at] = static_cast<uint8_t>(draw >> 8);
+        }
+    }
+}
+
 std::vector<uint8_t> ExpectedFile(const Document& document) {
     std::vector<uint8_t> out;
     const bool pfm = document.Depth() == 32;
@@ -137,11 +170,11 @@ std::vector<uint8_t> ExpectedFile(const Document& document) {
     for (int32_t y = 0; y < document.Height(); ++y) {
         for (int32_t x = 0; x < document.Width(); ++x) {
             for (int16_t channel = 0; channel < 3; ++channel) {
-                const double value = document.Sample(x, y, IsGray(document.Mode()) ? 0 : channel);
+                const int16_t plane = IsGray(document.Mode()) ? 0 : channel;
                 if (pfm) {
-                    AppendLittleEndianFloat(out, static_cast<float>(value));
+                    AppendLittleEndianFloat(out, document.SampleAddress(x, y, plane));
                 } else {
-                    AppendBigEndian16(out, To16Bit(document, value));
+                    AppendBigEndian16(out, To16Bit(document, document.Sample(x, y, plane)));
                 }
             }
         }

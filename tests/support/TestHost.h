@@ -40,6 +40,10 @@ public:
     double Sample(int32_t x, int32_t y, int16_t plane) const;
     // Every sample from a deterministic pattern that differs between planes, columns and rows.
     void FillPattern();
+    // Every sample drawn from the seed over everything the depth can hold: 8-bit 0..255; 16-bit mostly the
+    // host's range 0..32768 with its edges, sometimes above it; 32-bit unit-range values, values outside it,
+    // and arbitrary bit patterns (infinities, NaNs with payloads, subnormals, negative zero).
+    void FillRandom(uint32_t seed);
     // The raw bytes of one sample, for building deliveries.
     const uint8_t* SampleAddress(int32_t x, int32_t y, int16_t plane) const;
 
@@ -56,7 +60,8 @@ private:
 };
 
 // The file the plug-in must write for the document: PPM with 16-bit big-endian samples for 8 and 16 bits,
-// PFM with little-endian floats for 32 bits; gray written three times; extra planes dropped.
+// PFM with little-endian floats for 32 bits, each float's bits unchanged; gray written three times; extra
+// planes dropped.
 std::vector<uint8_t> ExpectedFile(const Document& document);
 
 struct Request {

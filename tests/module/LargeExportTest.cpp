@@ -1,0 +1,78 @@
+// Large documents of random samples through the loaded module, byte for byte against the file computed
+// independently by the test host: the guard for every rewrite of the conversion loops. The width leaves a
+// partial run at the end of each row for every plane count, and the samples cover each depth's whole range.
+#include "PluginModule.h"
+#include "TestFiles.h"
+#include "TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using testhost::Document;
+using testhost::TestHost;
+
+struct Kind {
+    int16_t mode;
+    int16_t depth;
+    int16_t planes;
+    const char* extension;
+};
+
+// 12345 columns: runs of 10000, 7500 and 6000 pixels each leave a remainder. About 2.5 megapixels.
+const int32_t iWIDTH = 12345;
+const int32_t iHEIGHT = 200;
+
+class LargeRandomDocument : public ::testing::TestWithParam<Kind> {
+protected:
+    PluginModule module;
+    testfiles::TempFolder scratch;
+    testfiles::ScopedEnv tmpdir{"TMPDIR", scratch.Path()};
+    // No companion entry anywhere: the launch fails after the file is complete, which is all this checks.
+    testfiles::ScopedEnv dataHome{"XDG_DATA_HOME", scratch.Join("no-data")};
+    testfiles::ScopedEnv dataDirs{"XDG_DATA_DIRS", scratch.Join("no-data")};
+};
+
+TEST_P(LargeRandomDocument, IsWrittenByteForByteAsComputedIndependently) {
+    const Kind kind = GetParam();
+    Document document(kind.mode, kind.depth, kind.planes, iWIDTH, iHEIGHT, "Large");
+    document.FillRandom(static_cast<uint32_t>(kind.mode * 1000 + kind.depth * 10 + kind.planes));
+    TestHost host(document);
+    EXPECT_EQ(host.Export(module), exportErrCompanionNotLaunched);
+
+    const std::vector<uint8_t> expected = testhost::ExpectedFile(document);
+    const std::vector<uint8_t> actual =
+        testfiles::ReadBytes(scratch.Join("QuenfieldImport/Large.") + kind.extension);
+    ASSERT_EQ(actual.size(), expected.size());
+    const size_t header = expected.size() - size_t(iWIDTH) * iHEIGHT * (kind.depth == 32 ? 12 : 6);
+    for (size_t i = 0; i < actual.size(); ++i) {
+        if (actual[i] != expected[i]) {
+            const size_t pixelBytes = kind.depth == 32 ? 12 : 6;
+            const size_t pixel = (i - header) / pixelBytes;
+            FAIL() << "first difference at byte " << i << ": pixel x " << pixel % iWIDTH << ", y "
+                   << pixel / iWIDTH << ", byte " << (i - header) % pixelBytes
+                   << " of the pixel: " << int(actual[i]) << " instead of " << int(expected[i]);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, LargeRandomDocument,
+    ::testing::Values(Kind{plugInModeGrayScale, 8, 1, "ppm"}, Kind{plugInModeGrayScale, 8, 2, "ppm"},
+                      Kind{plugInModeGray16, 16, 1, "ppm"}, Kind{plugInModeGray16, 16, 2, "ppm"},
+                      Kind{plugInModeGray32, 32, 1, "pfm"}, Kind{plugInModeGray32, 32, 3, "pfm"},
+                      Kind{plugInModeRGBColor, 8, 3, "ppm"}, Kind{plugInModeRGBColor, 8, 4, "ppm"},
+                      Kind{plugInModeRGBColor, 8, 5, "ppm"}, Kind{plugInModeRGB48, 16, 3, "ppm"},
+                      Kind{plugInModeRGB48, 16, 4, "ppm"}, Kind{plugInModeRGB96, 32, 3, "pfm"},
+                      Kind{plugInModeRGB96, 32, 4, "pfm"}),
+    [](const ::testing::TestParamInfo<Kind>& info) {
+        const int16_t mode = info.param.mode;
+        const bool gray = mode == plugInModeGrayScale || mode == plugInModeGray16 || mode == plugInModeGray32;
+        return std::string(gray ? "Gray" : "RGB") + std::to_string(info.param.depth) + "Bit" +
+               std::to_string(info.param.planes) + "Planes";
+    });
+
+} // namespace
