@@ -3,11 +3,16 @@
 #include "Documents.h"
 #include "GuardedBlock.h"
 #include "Json.h"
+#include "Runner.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
+#include <filesystem>
+#include <stdexcept>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -90,6 +95,60 @@ TEST_F(ValidatorGuardedBlockDeathTest, FaultsOnTheByteAfterTheEndAndOnAnyWrite) 
         EXPECT_DEATH((void)data[size], "") << size;
         EXPECT_DEATH(const_cast<volatile uint8_t*>(data)[0] = 0, "") << size;
     }
+}
+
+} // namespace
+
+namespace {
+
+using validate::Outcome;
+
+std::vector<validate::CheckReport> RunAll(const std::vector<validate::Check>& checks, bool inProcess) {
+    const validate::RunOptions options{"/nonexistent/plugin.so", inProcess, 1.0};
+    return validate::RunChecks(checks, options, [](const validate::CheckReport&) {});
+}
+
+TEST(ValidatorRunner, ReportsEachWayACheckCanEnd) {
+    const std::vector<validate::Check> checks = {
+        {"passes", "", [](const validate::CheckContext&) {}},
+        {"fails", "", [](const validate::CheckContext&) { validate::Fail("the result", "0", "-50"); }},
+        {"skips", "", [](const validate::CheckContext&) { validate::Skip("not here"); }},
+        {"faults", "", [](const validate::CheckContext&) { std::raise(SIGSEGV); }},
+        {"hangs", "", [](const validate::CheckContext&) { pause(); }},
+        {"leaves", "", [](const validate::CheckContext&) { _exit(3); }},
+        {"throws", "", [](const validate::CheckContext&) { throw std::runtime_error("odd"); }},
+    };
+    const std::vector<validate::CheckReport> reports = RunAll(checks, false);
+    ASSERT_EQ(reports.size(), checks.size());
+    const std::pair<Outcome, std::string> expected[] = {
+        {Outcome::Passed, ""},
+        {Outcome::Failed, "the result: expected 0, saw -50"},
+        {Outcome::Skipped, "not here"},
+        // Killed by the signal, or ended by a sanitizer's report of it.
+        {Outcome::Crashed, ""},
+        {Outcome::Crashed, "timed out: killed after 1 s"},
+        {Outcome::Crashed, "exited with status 3 before reaching a verdict"},
+        {Outcome::Failed, "the check stopped: odd"}};
+    for (size_t i = 0; i < reports.size(); ++i) {
+        EXPECT_EQ(reports[i].verdict.outcome, expected[i].first) << reports[i].name;
+        EXPECT_EQ(reports[i].verdict.detail.substr(0, expected[i].second.size()), expected[i].second)
+            << reports[i].name;
+    }
+    EXPECT_LT(reports[4].seconds, 5.0);
+}
+
+TEST(ValidatorRunner, GivesEveryCheckAScratchFolderOfItsOwnAndRemovesIt) {
+    std::filesystem::path seen;
+    const std::vector<validate::Check> checks = {
+        {"in-process", "", [&](const validate::CheckContext& context) {
+             seen = context.scratch;
+             validate::Expect(std::filesystem::is_directory(seen) && !context.ownProcess,
+                              "the scratch folder", "there", "missing");
+         }}};
+    const std::vector<validate::CheckReport> reports = RunAll(checks, true);
+    EXPECT_EQ(reports.front().verdict.outcome, Outcome::Passed) << reports.front().verdict.detail;
+    EXPECT_EQ(seen.filename(), "in-process");
+    EXPECT_FALSE(std::filesystem::exists(seen));
 }
 
 } // namespace
