@@ -62,7 +62,8 @@ int RunValidate(const ValidateOptions& options) {
     }
     std::cout << "Validating " << options.plugin.string() << " (" << checks.size() << " checks)" << std::endl;
     // Absolute, for checks that change the working directory.
-    const RunOptions run{std::filesystem::absolute(options.plugin), options.inProcess, options.timeoutSeconds};
+    const RunOptions run{std::filesystem::absolute(options.plugin), options.inProcess,
+                         options.timeoutSeconds};
     const std::vector<CheckReport> reports = RunChecks(checks, run, [](const CheckReport& r) {
         std::cout << OutcomeName(r.verdict.outcome) << "  " << r.name << " (" << Seconds(r.seconds) << ")";
         if (!r.verdict.detail.empty()) {
