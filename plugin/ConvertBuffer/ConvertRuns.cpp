@@ -1,12 +1,13 @@
 // The loops are written for the vectoriser: the arrays arrive as restricted parameters, the common plane
 // counts are compile-time constants, and nothing in a loop can throw. Where the build supports it, each run
-// function is compiled twice, for the baseline processor and for AVX2, and the loader picks one.
+// function is compiled three times, for the baseline processor, for AVX2 and for AVX-512 (where the plane
+// count 4 gathers in one two-register permute instead of a chain of shuffles), and the loader picks one.
 #include "ConvertBuffer/ConvertRuns.h"
 
 #include <cstddef>
 
-#if QUENFIELD_AVX2_CLONES
-#define QUENFIELD_RUN_CLONES __attribute__((target_clones("avx2", "default")))
+#if QUENFIELD_VECTOR_CLONES
+#define QUENFIELD_RUN_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #else
 #define QUENFIELD_RUN_CLONES
 #endif

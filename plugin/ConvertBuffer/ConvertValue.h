@@ -34,11 +34,11 @@ inline unsigned short MapTo16Bit(float v) {
 
 // The host's 16-bit range 0..32768 onto 0..65535 by the integer formula min(65535, floor(v * 65535 / 32768)),
 // which gives the same value as MapTo16Bit(v / 32768.0f) for every input. As floor(2v - v / 32768) it is 0
-// for 0, 2v - 1 below 32768 and 65535 from there on: 16-bit operations only, so vector lanes stay narrow.
+// for 0, 2v - 1 below 32768 and 65535 from there on, that is m + max(m, 1) - 1 with m = min(v, 32768):
+// unsigned 16-bit minimum, maximum and additions only, so vector lanes stay narrow and the steps few.
 inline unsigned short MapHostTo16Bit(unsigned short v) {
-    const unsigned short scaled = static_cast<unsigned short>(2 * v - (v != 0 ? 1 : 0));
-    const unsigned short saturated = static_cast<unsigned short>(-(v >> 15));
-    return scaled | saturated;
+    const unsigned short m = MathMin<unsigned short>(v, 32768);
+    return static_cast<unsigned short>(m + MathMax<unsigned short>(m, 1) - 1);
 }
 
 // Exchanges the two bytes, whatever the processor: ((v & 0xFF) << 8) | ((v & 0xFF00) >> 8), written as the
