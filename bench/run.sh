@@ -13,7 +13,8 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j "$(nproc)" >/dev/null
 
 work=$(mktemp -d /var/tmp/quenfield-bench-XXXXXX)
-trap 'rm -rf "$work"' EXIT INT TERM
+trap 'rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
 
 echo "== conversion loop against memcpy"
 "$build/bench/convert_bench" --benchmark_min_time=0.2
@@ -33,20 +34,24 @@ cat "$work/in.tif" >/dev/null # both sides read from the page cache
 measure() { # label, command...
     label=$1
     shift
-    /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>&1 || {
-        echo "$label failed" >&2
+    if ! /usr/bin/time -f "%e %M" -o "$work/time" "$@" >"$work/output" 2>&1; then
+        echo "$label failed:" >&2
+        cat "$work/output" >&2
         exit 1
-    }
+    fi
     read -r seconds kilobytes <"$work/time"
-    echo "$label $seconds $kilobytes"
+    echo "$label $seconds $kilobytes" >>"$work/times"
 }
 
+# Alternating, each side's previous output removed before it runs, outside the clock.
 for run in 1 2 3; do
-    rm -f "$work/out.ppm"
+    rm -f "$work/QuenfieldImport/in.ppm"
     measure host env TMPDIR="$work" XDG_DATA_HOME="$work/xdg" XDG_DATA_DIRS="$work/xdg" \
         "$build/host/quenfield-export" "$work/in.tif"
+    rm -f "$work/out.ppm"
     measure convert convert "$work/in.tif" -depth 16 "$work/out.ppm"
-done | awk '
+done
+awk '
     { t[$1] = t[$1] " " $2; m[$1] = ($3 > m[$1] ? $3 : m[$1]) }
     function median(list,   n, v, i, j, x) {
         n = split(list, v, " ")
@@ -58,4 +63,4 @@ done | awk '
         printf "quenfield-export %6.2f s  peak %5.0f MB\n", h, m["host"] / 1024
         printf "convert          %6.2f s  peak %5.0f MB\n", c, m["convert"] / 1024
         printf "quenfield-export is %.1fx faster\n", c / h
-    }'
+    }' "$work/times"
