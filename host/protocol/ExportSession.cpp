@@ -5,7 +5,6 @@
 #include "ResultCodes.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -16,18 +15,20 @@ ExportSession* ExportSession::active_ = nullptr;
 
 namespace {
 
-constexpr uint32_t kFileMax16 = 65535;
-constexpr uint32_t kHostMax16 = 32768;
-
-const std::array<uint16_t, 65536>& HostRangeTable() {
-    static const std::array<uint16_t, 65536> table = [] {
-        std::array<uint16_t, 65536> values{};
-        for (uint32_t v = 0; v <= kFileMax16; ++v) {
-            values[v] = static_cast<uint16_t>((v * kHostMax16 + kFileMax16 / 2) / kFileMax16);
+// Samples from the file's 16-bit range into the host's; a flat loop when every plane is wanted, so that it
+// vectorises.
+void CopyToHostRange(const uint16_t* from, size_t channels, uint16_t* to, size_t planes, size_t pixels) {
+    if (channels == planes) {
+        for (size_t i = 0; i < pixels * planes; ++i) {
+            to[i] = ToHostRange(from[i]);
         }
-        return values;
-    }();
-    return table;
+        return;
+    }
+    for (size_t p = 0; p < pixels; ++p, from += channels, to += planes) {
+        for (size_t s = 0; s < planes; ++s) {
+            to[s] = ToHostRange(from[s]);
+        }
+    }
 }
 
 int16_t ImageMode(const DocumentInfo& info) {
@@ -80,10 +81,6 @@ private:
 };
 
 } // namespace
-
-uint16_t ToHostRange(uint16_t fileSample) {
-    return HostRangeTable()[fileSample];
-}
 
 ExportSession::ExportSession(PluginLibrary& plugin, RowSource& document, ExportObserver observer)
     : plugin_(plugin), document_(document), observer_(std::move(observer)) {
@@ -219,13 +216,8 @@ void ExportSession::CopyRows(const VRect& rect, int lo, int hi, size_t rowBytes)
                          size_t(rect.left) * pixelBytes + size_t(lo) * sampleBytes;
         if (info.sample == SampleType::UInt16) {
             // The host's 16-bit range is 0..32768, not the file's 0..65535.
-            const auto* from = reinterpret_cast<const uint16_t*>(in);
-            auto* to = reinterpret_cast<uint16_t*>(out);
-            for (size_t p = 0; p < pixels; ++p, from += info.channels, to += planes) {
-                for (size_t s = 0; s < planes; ++s) {
-                    to[s] = ToHostRange(from[s]);
-                }
-            }
+            CopyToHostRange(reinterpret_cast<const uint16_t*>(in), info.channels,
+                            reinterpret_cast<uint16_t*>(out), planes, pixels);
         } else if (planes == info.channels) {
             std::memcpy(out, in, rowBytes);
         } else {

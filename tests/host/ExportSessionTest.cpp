@@ -335,8 +335,8 @@ TEST(HostRange, SixteenBitFileSamplesAreRoundedIntoZeroTo32768) {
     EXPECT_EQ(host::ToHostRange(32767), 16384); // 16383.75
     EXPECT_EQ(host::ToHostRange(65534), 32767); // 32767.49999
     EXPECT_EQ(host::ToHostRange(65535), 32768);
-    for (uint32_t v = 1; v <= 65535; ++v) {
-        ASSERT_LE(host::ToHostRange(uint16_t(v - 1)), host::ToHostRange(uint16_t(v))) << v;
+    for (uint32_t v = 0; v <= 65535; ++v) {
+        ASSERT_EQ(host::ToHostRange(uint16_t(v)), (v * 32768 + 32767) / 65535) << v;
     }
 }
 
