@@ -11,7 +11,7 @@
 
 namespace broken {
 
-// The real module, loaded on first use and unloaded with this one.
+// The real module, loaded once and unloaded with this one.
 class RealPlugin {
 public:
     static ExportPluginEntry Entry() {
@@ -33,6 +33,10 @@ private:
     void* module;
     ExportPluginEntry entry;
 };
+
+// Loaded with this module rather than on first use: a check may hide part of the file system (a private /tmp)
+// between loading the plug-in and calling it, and the real module may live there.
+inline const ExportPluginEntry preloadedEntry = RealPlugin::Entry();
 
 inline void CallReal(int16_t selector, void* block, intptr_t* data, int16_t* result) {
     if (ExportPluginEntry entry = RealPlugin::Entry()) {
