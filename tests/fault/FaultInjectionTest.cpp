@@ -3,6 +3,7 @@
 #include "Faults.h"
 
 #include "DataGlobal.h"
+#include "ExportScene.h"
 #include "FakeCompanion.h"
 #include "HostSession.h"
 #include "PluginModule.h"
@@ -13,53 +14,26 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 namespace {
 
 namespace fs = std::filesystem;
 using testhost::Document;
 using testhost::HostSession;
+using testhost::IsEmpty;
+using testhost::rcSTALE_REGION;
 using testhost::TestHost;
 
-const VRect rcSTALE_REGION{1, 2, 3, 4};
 // The smallest conversion buffer holds 90,000 bytes of samples; nothing else an export allocates comes near.
 const size_t uiBUFFER_BYTES = 65536;
 
-bool IsEmpty(const VRect& r) {
-    return r.top == 0 && r.left == 0 && r.bottom == 0 && r.right == 0;
-}
-
-class FaultInjection : public ::testing::Test {
+class FaultInjection : public testhost::ExportScene {
 protected:
-    FaultInjection()
-        : tmpdir("TMPDIR", MakeFolder(scratch.Join("tmp"))), dataHome("XDG_DATA_HOME", scratch.Join("data")),
-          dataDirs("XDG_DATA_DIRS", scratch.Join("no-data")) {}
-
     ~FaultInjection() override {
         faults::FailAllocationsFrom(0);
         faults::FailClosesUnder("");
     }
-
-    static std::string MakeFolder(const std::string& path) {
-        fs::create_directories(path);
-        return path;
-    }
-    std::string Folder() const { return scratch.Join("tmp/QuenfieldImport"); }
-
-    bool Launched() const {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        return companion.Started();
-    }
-
-    PluginModule module;
-    testfiles::TempFolder scratch;
-    testfiles::ScopedEnv tmpdir;
-    testfiles::ScopedEnv dataHome;
-    testfiles::ScopedEnv dataDirs;
-    testfiles::FakeCompanion companion{scratch.Join("data")};
 };
 
 struct BufferCase {

@@ -1,5 +1,6 @@
 // Faults of the disk and the host during an export, through the loaded module: whatever fails, the host gets
 // the code for it, the file is closed, the region emptied, the globals unlocked and nothing is launched.
+#include "ExportScene.h"
 #include "FakeCompanion.h"
 #include "HostSession.h"
 #include "PluginModule.h"
@@ -10,14 +11,12 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <grp.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -25,9 +24,10 @@ namespace {
 namespace fs = std::filesystem;
 using testhost::Document;
 using testhost::HostSession;
+using testhost::IsEmpty;
+using testhost::rcSTALE_REGION;
 using testhost::TestHost;
 
-const VRect rcSTALE_REGION{1, 2, 3, 4};
 const uid_t uiNOBODY = 65534;
 
 // Failures of checks made in a child, collected as text for the parent to report.
@@ -43,10 +43,6 @@ public:
 private:
     std::string text;
 };
-
-bool IsEmpty(const VRect& r) {
-    return r.top == 0 && r.left == 0 && r.bottom == 0 && r.right == 0;
-}
 
 // Root passes every permission check, so a read-only folder is tried as an ordinary user: the scratch tree
 // is handed to nobody and the child becomes nobody.
@@ -65,32 +61,7 @@ std::string BecomeNobody(const std::string& tree) {
     return "";
 }
 
-class Fault : public ::testing::Test {
-protected:
-    Fault()
-        : tmpdir("TMPDIR", MakeFolder(scratch.Join("tmp"))), dataHome("XDG_DATA_HOME", scratch.Join("data")),
-          dataDirs("XDG_DATA_DIRS", scratch.Join("no-data")) {}
-
-    static std::string MakeFolder(const std::string& path) {
-        fs::create_directories(path);
-        return path;
-    }
-    std::string Folder() const { return scratch.Join("tmp/QuenfieldImport"); }
-    std::string FileOf(const std::string& name) const { return Folder() + "/" + name; }
-
-    // A launch would have been recorded by now: the companion starts within milliseconds.
-    bool Launched() const {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        return companion.Started();
-    }
-
-    PluginModule module;
-    testfiles::TempFolder scratch;
-    testfiles::ScopedEnv tmpdir;
-    testfiles::ScopedEnv dataHome;
-    testfiles::ScopedEnv dataDirs;
-    testfiles::FakeCompanion companion{scratch.Join("data")};
-};
+class Fault : public testhost::ExportScene {};
 
 TEST_F(Fault, ADiskThatFillsUpMidExportGivesWriteFailedAndClosesTheFile) {
     Document document(plugInModeRGBColor, 8, 3, 100, 10, "Full"); // 13 header bytes and 600 bytes a row
