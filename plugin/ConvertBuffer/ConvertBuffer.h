@@ -49,8 +49,9 @@ private:
     uint32_t uiInputBufferBytes;
     uint32_t uiOutputBufferBytes;
     EInputFormat eFormat;
-    U aInput[uiBUFFER_SIZE];
-    T aOutput[uiBUFFER_SIZE];
+    // On cache-line boundaries: the run loops' widest loads and stores then never straddle two lines.
+    alignas(64) U aInput[uiBUFFER_SIZE];
+    alignas(64) T aOutput[uiBUFFER_SIZE];
 };
 
 template <class T, class U>

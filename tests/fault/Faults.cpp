@@ -1,6 +1,8 @@
 #include "Faults.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,12 +19,14 @@ size_t uiFailedAllocations = 0;
 char aClosePrefix[PATH_MAX] = "";
 size_t uiFailedCloses = 0;
 
-void* Allocate(size_t size) {
+// Over-aligned types (the conversion buffers among them) come through here too, so they can fail as well.
+void* Allocate(size_t size, size_t alignment = alignof(std::max_align_t)) {
     if (uiAllocationLimit != 0 && size >= uiAllocationLimit) {
         ++uiFailedAllocations;
         throw std::bad_alloc();
     }
-    if (void* block = std::malloc(size != 0 ? size : 1)) {
+    const size_t rounded = (std::max<size_t>(size, 1) + alignment - 1) / alignment * alignment;
+    if (void* block = std::aligned_alloc(alignment, rounded)) {
         return block;
     }
     throw std::bad_alloc();
@@ -91,6 +95,14 @@ void* operator new[](size_t size, const std::nothrow_t&) noexcept {
     }
 }
 
+void* operator new(size_t size, std::align_val_t alignment) {
+    return Allocate(size, static_cast<size_t>(alignment));
+}
+
+void* operator new[](size_t size, std::align_val_t alignment) {
+    return Allocate(size, static_cast<size_t>(alignment));
+}
+
 void operator delete(void* block) noexcept {
     std::free(block);
 }
@@ -104,6 +116,22 @@ void operator delete(void* block, size_t) noexcept {
 }
 
 void operator delete[](void* block, size_t) noexcept {
+    std::free(block);
+}
+
+void operator delete(void* block, std::align_val_t) noexcept {
+    std::free(block);
+}
+
+void operator delete[](void* block, std::align_val_t) noexcept {
+    std::free(block);
+}
+
+void operator delete(void* block, size_t, std::align_val_t) noexcept {
+    std::free(block);
+}
+
+void operator delete[](void* block, size_t, std::align_val_t) noexcept {
     std::free(block);
 }
 
