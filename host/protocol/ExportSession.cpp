@@ -2,6 +2,7 @@
 
 #include "BasicSuite.h"
 #include "HostHandles.h"
+#include "HostRange.h"
 #include "ResultCodes.h"
 
 #include <algorithm>
@@ -14,22 +15,6 @@ namespace host {
 ExportSession* ExportSession::active_ = nullptr;
 
 namespace {
-
-// Samples from the file's 16-bit range into the host's; a flat loop when every plane is wanted, so that it
-// vectorises.
-void CopyToHostRange(const uint16_t* from, size_t channels, uint16_t* to, size_t planes, size_t pixels) {
-    if (channels == planes) {
-        for (size_t i = 0; i < pixels * planes; ++i) {
-            to[i] = ToHostRange(from[i]);
-        }
-        return;
-    }
-    for (size_t p = 0; p < pixels; ++p, from += channels, to += planes) {
-        for (size_t s = 0; s < planes; ++s) {
-            to[s] = ToHostRange(from[s]);
-        }
-    }
-}
 
 int16_t ImageMode(const DocumentInfo& info) {
     const bool gray = info.color == ColorModel::Gray;

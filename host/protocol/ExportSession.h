@@ -61,13 +61,6 @@ private:
     static ExportSession* active_;
 };
 
-// 16-bit file samples (0..65535) in the host's range 0..32768: round(v * 32768 / 65535). The scale is a hair
-// above one half, which only ever tips an odd v upwards, so this is v / 2 rounded up: one shift and one add
-// in 16-bit lanes. The tests check it against the division for every 16-bit value.
-inline uint16_t ToHostRange(uint16_t fileSample) {
-    return static_cast<uint16_t>((fileSample >> 1) + (fileSample & 1u));
-}
-
 } // namespace host
 
 #endif

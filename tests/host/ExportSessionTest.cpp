@@ -1,6 +1,7 @@
 // The host's side of the protocol, against a scripted plug-in: the order of the selectors, the record it
 // fills, and what advanceState delivers or refuses.
 #include "ExportSession.h"
+#include "HostRange.h"
 #include "PluginLibrary.h"
 
 #include <gtest/gtest.h>
