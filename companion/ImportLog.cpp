@@ -1,7 +1,11 @@
 #include "ImportLog.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <iostream>
 
 namespace companion {
@@ -16,16 +20,45 @@ std::string Timestamp() {
     return text;
 }
 
-} // namespace
+std::filesystem::path StateHome() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/') {
+        return state;
+    }
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home != nullptr && *home != '\0' ? home : "/") / ".local" / "state";
+}
 
-void LogImport(const std::filesystem::path& folder, const std::string& line) {
-    std::cerr << "quenfield-import: " << line << std::endl;
-    std::error_code error;
-    if (folder.empty() || !std::filesystem::is_directory(folder, error)) {
+// Missing folders are made the user's alone, as the XDG base directories ask.
+void MakeFolders(const std::filesystem::path& folder) {
+    std::filesystem::path partial;
+    for (const std::filesystem::path& part : folder) {
+        partial /= part;
+        ::mkdir(partial.c_str(), 0700);
+    }
+}
+
+// The log is never written through a link.
+void Append(const std::filesystem::path& file, const std::string& text) {
+    MakeFolders(file.parent_path());
+    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
         return;
     }
-    std::ofstream log(folder / "quenfield-import.log", std::ios::app);
-    log << Timestamp() << ' ' << line << '\n';
+    // One write per line keeps the lines of companions running side by side whole.
+    [[maybe_unused]] const ssize_t written = ::write(fd, text.data(), text.size());
+    ::close(fd);
+}
+
+} // namespace
+
+std::filesystem::path LogFile() {
+    return StateHome() / "quenfield" / "quenfield-import.log";
+}
+
+void LogImport(const std::string& line) {
+    std::cerr << "quenfield-import: " << line << std::endl;
+    Append(LogFile(), Timestamp() + ' ' + line + '\n');
 }
 
 } // namespace companion

@@ -63,11 +63,11 @@ int main(int argc, char** argv) {
     std::string description;
     try {
         const std::filesystem::path imported = companion::Import(source, folder, description);
-        companion::LogImport(folder, "imported " + source.string() + " (" + description + ") as " +
-                                         imported.string());
+        companion::LogImport("imported " + source.string() + " (" + description + ") as " +
+                             imported.string());
         return 0;
     } catch (const std::exception& e) {
-        companion::LogImport(folder, "refused " + source.string() + ": " + e.what());
+        companion::LogImport("refused " + source.string() + ": " + e.what());
         return 1;
     }
 }

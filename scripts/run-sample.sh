@@ -4,13 +4,15 @@
 # the companion's imported TIFF.
 #
 # Nothing of the user's own desktop is touched: the companion's desktop entry is installed into a build-local
-# prefix that serves as XDG_DATA_HOME for this run, and the import goes to a build-local pictures folder.
+# prefix that serves as XDG_DATA_HOME for this run, and the import goes to a build-local pictures folder, the
+# companion's log to a build-local state folder.
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
 build="$root/build/normal"
 stage="$build/stage"
 pictures="$build/sample-pictures"
+state="$build/sample-state"
 sample="samples/sunset.png"
 log="$build/run-sample.log"
 
@@ -30,10 +32,11 @@ fi
 # program, which is looked up on PATH.
 XDG_DATA_HOME="$stage/share"
 XDG_PICTURES_DIR="$pictures"
+XDG_STATE_HOME="$state"
 PATH="$stage/bin:$PATH"
-export XDG_DATA_HOME XDG_PICTURES_DIR PATH
+export XDG_DATA_HOME XDG_PICTURES_DIR XDG_STATE_HOME PATH
 imported="$pictures/Quenfield/sunset.tif"
-importlog="$pictures/Quenfield/quenfield-import.log"
+importlog="$state/quenfield/quenfield-import.log"
 rm -f "$pictures"/Quenfield/sunset*.tif
 logged=$(cat "$importlog" 2>/dev/null | wc -l)
 

@@ -1,12 +1,15 @@
 // The companion's strict reading of the exported file, its naming of imports and its pictures folder.
 #include "Destination.h"
 #include "ExportedImage.h"
+#include "ImportLog.h"
 #include "TiffOutput.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -139,6 +142,56 @@ TEST_F(CompanionTest, PicturesFolderComesFromTheEnvironmentThenUserDirsThenHome)
 
     EnvironmentVariable direct("XDG_PICTURES_DIR", "/srv/pictures");
     EXPECT_EQ(companion::DefaultDestination(), fs::path("/srv/pictures/Quenfield"));
+}
+
+TEST_F(CompanionTest, LogLivesAmongTheUsersStateFilesNeverNextToThePictures) {
+    EnvironmentVariable home("HOME", folder_.string());
+    const struct {
+        const char* stateHome;
+        fs::path log;
+    } cases[] = {
+        {"", folder_ / ".local/state/quenfield/quenfield-import.log"},
+        {"relative/state", folder_ / ".local/state/quenfield/quenfield-import.log"},
+        {"/srv/state", "/srv/state/quenfield/quenfield-import.log"},
+    };
+    for (const auto& c : cases) {
+        EnvironmentVariable state("XDG_STATE_HOME", c.stateHome);
+        EXPECT_EQ(companion::LogFile(), c.log) << c.stateHome;
+    }
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
+
+TEST_F(CompanionTest, LogIsCreatedPrivateAndAppendedTo) {
+    EnvironmentVariable state("XDG_STATE_HOME", (folder_ / "state").string());
+    companion::LogImport("first");
+    companion::LogImport("second");
+    const std::string text = ReadAll(folder_ / "state/quenfield/quenfield-import.log");
+    EXPECT_NE(text.find(" first\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(" second\n"), std::string::npos) << text;
+    EXPECT_LT(text.find("first"), text.find("second"));
+    for (const fs::path& made : {folder_ / "state", folder_ / "state/quenfield"}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(made.c_str(), &info), 0) << made;
+        EXPECT_EQ(info.st_mode & 0777, 0700u) << made;
+    }
+}
+
+TEST_F(CompanionTest, LogThatCannotBeWrittenCostsNeitherTheImportNorAFileThroughALink) {
+    fs::create_directories(folder_ / "state/quenfield");
+    const fs::path target = folder_ / "elsewhere";
+    fs::create_symlink(target, folder_ / "state/quenfield/quenfield-import.log");
+    EnvironmentVariable state("XDG_STATE_HOME", (folder_ / "state").string());
+    EXPECT_NO_THROW(companion::LogImport("through a link"));
+    EXPECT_FALSE(fs::exists(target));
+
+    std::ofstream(folder_ / "plain-file") << "x";
+    EnvironmentVariable blocked("XDG_STATE_HOME", (folder_ / "plain-file").string());
+    EXPECT_NO_THROW(companion::LogImport("under a file"));
 }
 
 } // namespace
