@@ -8,7 +8,8 @@
 
 namespace host {
 
-// QuenfieldExport.so next to the executable, else in ../lib/quenfield beside it (the installed layout).
+// QuenfieldExport.so next to the executable (the build tree), else in the installed layout's plug-in folder,
+// found from the executable's folder so that it follows wherever the whole tree was installed.
 std::filesystem::path DefaultPluginPath();
 
 // Exports every image in turn and prints one line per image; 0 only when every export succeeded.

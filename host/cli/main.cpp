@@ -19,7 +19,7 @@ std::filesystem::path DefaultPluginPath() {
     if (std::filesystem::exists(beside, error)) {
         return beside;
     }
-    return folder.parent_path() / "lib" / "quenfield" / "QuenfieldExport.so";
+    return (folder / QUENFIELD_PLUGIN_DIR_FROM_BIN / "QuenfieldExport.so").lexically_normal();
 }
 
 } // namespace host
