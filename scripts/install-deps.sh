@@ -10,6 +10,7 @@ PACKAGES="
     libglib2.0-dev dbus-daemon
     libtiff-dev libpng-dev libopenexr-dev libcli11-dev
     tmux netpbm imagemagick libtiff-tools time
+    dpkg-dev file lintian desktop-file-utils groff-base man-db bsdextrautils bash-completion
 "
 
 missing=""

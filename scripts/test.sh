@@ -12,7 +12,7 @@ for config in normal sanitize; do
     if [ "$config" = sanitize ]; then
         cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DQUENFIELD_SANITIZE=ON >/dev/null
     else
-        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
     fi
     cmake --build "$dir" -j "$jobs"
     echo "== $config suite"
