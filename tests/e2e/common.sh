@@ -1,5 +1,5 @@
 # Shared by the end-to-end tests: a private scratch folder, the plug-in's temporary folder inside it, and a
-# desktop entry that starts the real companion with its imports going to a folder of the test's own.
+# desktop entry that starts the real companion with its imports and its log going to folders of the test's own.
 # Expects HOST, IMPORT and PIXELS (the e2e_pixels tool) to be set.
 set -eu
 
@@ -16,7 +16,7 @@ Name=Quenfield Import (test)
 Exec=$IMPORT --to $PICTURES %f
 ENTRY
 
-export TMPDIR="$WORK/tmp" XDG_DATA_HOME="$WORK/data" XDG_DATA_DIRS="$WORK/nodata"
+export TMPDIR="$WORK/tmp" XDG_DATA_HOME="$WORK/data" XDG_DATA_DIRS="$WORK/nodata" XDG_STATE_HOME="$WORK/state"
 # No session bus: nothing of the launch may depend on one.
 unset DBUS_SESSION_BUS_ADDRESS
 

@@ -89,6 +89,11 @@ apt_get install --no-install-recommends "./$deb" >"$WORK/install.log" 2>&1 || {
     cat "$WORK/install.log"
     exit 1
 }
+# The desktop entry and the man pages refresh the system's indexes through the triggers of the packages
+# that keep them.
+for index in desktop-file-utils man-db; do
+    grep -q "Processing triggers for $index" "$WORK/install.log" || fail "installing did not trigger $index"
+done
 dpkg -L quenfield >"$WORK/files"
 while read -r path; do
     [ -e "$path" ] || fail "dpkg lists $path, which is not on disk"
