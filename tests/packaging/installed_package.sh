@@ -11,7 +11,7 @@ set -eu
 SOURCE=$1 BUILD=$2 PREFIX=$3
 SKIP=77
 LOCK=/tmp/quenfield-package-test.lock
-# Present while the package installed by a run of this test may be on the machine.
+# A folder of root's, present while the package installed by a run of this test may be on the machine.
 MARK=/tmp/quenfield-package-test.installed
 
 if [ "$(id -u)" -ne 0 ]; then
@@ -24,7 +24,17 @@ if [ "$PREFIX" != /usr ]; then
     exit $SKIP
 fi
 
-exec 9>"$LOCK"
+# /tmp is everyone's: neither file is trusted through a link or when someone else made it.
+ours() {
+    [ ! -L "$1" ] && [ -e "$1" ] && [ "$(stat -c %u "$1")" = 0 ]
+}
+if [ -e "$LOCK" ] || [ -L "$LOCK" ]; then
+    ours "$LOCK" || {
+        echo "FAIL: $LOCK is a link or not root's" >&2
+        exit 1
+    }
+fi
+exec 9>>"$LOCK"
 flock -w 900 9 || {
     echo "FAIL: another run of this test held $LOCK for 15 minutes" >&2
     exit 1
@@ -37,16 +47,16 @@ apt_get() {
     DEBIAN_FRONTEND=noninteractive apt-get -y -q -o DPkg::Lock::Timeout=300 "$@"
 }
 
-if installed && [ ! -e "$MARK" ]; then
+if installed && ! ours "$MARK"; then
     echo "SKIPPED: a quenfield package is installed on this machine and was not installed by this test;" \
         "it is left as it is"
     exit $SKIP
 fi
 
 purge_ours() {
-    if [ -e "$MARK" ]; then
+    if ours "$MARK"; then
         apt_get purge quenfield >&2 || true
-        installed || rm -f "$MARK"
+        installed || rmdir "$MARK"
     fi
 }
 # A run that was killed left its package behind: start from a clean machine.
@@ -84,7 +94,7 @@ lintian --fail-on error,warning "$deb" >"$WORK/lintian.log" 2>&1 || fail "lintia
 grep -v "running with root privileges" "$WORK/lintian.log" || true
 
 step "apt-get install ./$deb"
-touch "$MARK"
+mkdir "$MARK"
 apt_get install --no-install-recommends "./$deb" >"$WORK/install.log" 2>&1 || {
     cat "$WORK/install.log"
     exit 1
@@ -150,7 +160,7 @@ while read -r path; do
     [ -d "$path" ] && ! [ "${path##*/}" = quenfield ] && continue
     [ -e "$path" ] && fail "$path is left after the purge"
 done <"$WORK/files"
-rm -f "$MARK"
+rmdir "$MARK"
 
 step "done"
 if [ "$failures" -ne 0 ]; then
