@@ -146,19 +146,26 @@ user env MANPAGER=cat MANWIDTH=80 man quenfield-import 2>&1 | grep -q "XDG_STATE
     fail "man quenfield-import does not show the page"
 user bash -c '. /usr/share/bash-completion/bash_completion && __load_completion quenfield-export &&
     complete -p quenfield-export' | grep -q _quenfield_export || fail "bash does not load the completion"
-[ "$(user pkg-config --variable=plugindir quenfield-export)" = "$(dirname "$(grep /QuenfieldExport.so "$WORK/files")")" ] ||
-    fail "pkg-config's plugindir is not where the plug-in was installed"
+plugindir=$(dirname "$(grep /QuenfieldExport.so "$WORK/files")")
+[ "$(user pkg-config --variable=plugindir quenfield-export)" = "$plugindir" ] ||
+    fail "pkg-config's plugindir is not $plugindir, where the plug-in was installed"
 
 step "apt-get purge quenfield"
 apt_get purge quenfield >"$WORK/purge.log" 2>&1 || {
     cat "$WORK/purge.log"
     exit 1
 }
-installed && fail "dpkg still knows the package after the purge"
+if installed; then
+    fail "dpkg still knows the package after the purge"
+fi
 while read -r path; do
     # Folders the package shares with others stay; its own go.
-    [ -d "$path" ] && ! [ "${path##*/}" = quenfield ] && continue
-    [ -e "$path" ] && fail "$path is left after the purge"
+    if [ -d "$path" ] && [ "${path##*/}" != quenfield ]; then
+        continue
+    fi
+    if [ -e "$path" ]; then
+        fail "$path is left after the purge"
+    fi
 done <"$WORK/files"
 rmdir "$MARK"
 
