@@ -47,7 +47,7 @@ while IFS='|' read -r line offered absent; do
     got=$(candidates "$line")
     IFS=, read -ra want <<<"$offered"
     for item in "${want[@]}"; do
-        grep -qxF -- "$item" <<<"$got" || fail "'$line' does not offer '$item'; it offers: $(echo $got)"
+        grep -qxF -- "$item" <<<"$got" || fail "'$line' does not offer '$item'; it offers: $(paste -sd' ' <<<"$got")"
     done
     IFS=, read -ra unwanted <<<"$absent"
     for item in "${unwanted[@]}"; do

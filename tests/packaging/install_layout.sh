@@ -37,7 +37,7 @@ $DATADIR/doc/quenfield/changelog.gz|-f|644
 "
 while IFS='|' read -r path kind mode; do
     [ -n "$path" ] || continue
-    [ "$kind" "$STAGE$path" ] || fail "$path is missing or not as expected ($kind)"
+    test "$kind" "$STAGE$path" || fail "$path is missing or not as expected ($kind)"
     if [ -n "$mode" ] && [ -e "$STAGE$path" ]; then
         [ "$(stat -c %a "$STAGE$path")" = "$mode" ] || fail "$path has mode $(stat -c %a "$STAGE$path"), not $mode"
     fi
