@@ -447,8 +447,13 @@ int main(int argc, char** argv) {
         ::setenv("TMPDIR", settings.folder.c_str(), 1);
         RegisterIdleCompanion(settings.folder);
         Module module(settings.module);
-        std::printf("%d x %d, median of %d alternating runs after a warm-up, files in %s\n", settings.width,
-                    settings.height, settings.runs, settings.folder.c_str());
+        // On a shared machine the load says how far the wall times can be trusted; the cpu ratios hold
+        // better.
+        double load[1] = {-1.0};
+        ::getloadavg(load, 1);
+        std::printf(
+            "%d x %d, median of %d alternating runs after a warm-up, files in %s, load average %.1f\n",
+            settings.width, settings.height, settings.runs, settings.folder.c_str(), load[0]);
         PrintFixedCost(module, settings);
         for (const Case& c : kCases) {
             RunCase(module, c, settings);
