@@ -336,6 +336,26 @@ void RemoveFiles(const std::vector<std::string>& paths) {
     }
 }
 
+// What every export costs whatever its size, mostly starting the companion: the median of 1 x 1 pixel
+// exports. Starting a process copies the host's page tables, so this grows with the memory the host holds.
+Timing FixedCost(Module& module, const Settings& settings) {
+    Settings tiny = settings;
+    tiny.width = 1;
+    tiny.height = 1;
+    const Case& c = kCases[0];
+    Document document(c, tiny.width, tiny.height);
+    std::vector<Timing> exports;
+    for (int run = 0; run <= settings.runs; ++run) {
+        RemoveFiles({ExportPath(tiny, c)});
+        const Timing timing = TimeExport(module, c, document, tiny);
+        if (run > 0) {
+            exports.push_back(timing);
+        }
+    }
+    RemoveFiles({ExportPath(tiny, c)});
+    return Timing{Median(exports, &Timing::wall), Median(exports, &Timing::cpu)};
+}
+
 void RunCase(Module& module, const Case& c, const Settings& settings) {
     Document document(c, settings.width, settings.height);
     const std::string exportPath = ExportPath(settings, c);
@@ -365,34 +385,16 @@ void RunCase(Module& module, const Case& c, const Settings& settings) {
     const double exportTime = Median(timings[0], &Timing::wall);
     const double writeTime = Median(timings[1], &Timing::wall);
     const double readWriteTime = Median(timings[2], &Timing::wall);
+    const Timing fixed = FixedCost(module, settings); // with this document in memory
     const double megabytes = static_cast<double>(pattern.Bytes()) / 1e6;
     std::printf("%-22s %5.0f MB  export %6.3f s %5.0f MB/s  write floor %6.3f s  ratio %4.2f (cpu %4.2f)  "
-                "read+write floor %6.3f s  ratio %4.2f (cpu %4.2f)\n",
+                "read+write floor %6.3f s  ratio %4.2f (cpu %4.2f)  fixed cost %4.1f ms, without it %4.2f\n",
                 c.name, megabytes, exportTime, megabytes / exportTime, writeTime, exportTime / writeTime,
                 Median(timings[0], &Timing::cpu) / Median(timings[1], &Timing::cpu), readWriteTime,
                 exportTime / readWriteTime,
-                Median(timings[0], &Timing::cpu) / Median(timings[2], &Timing::cpu));
+                Median(timings[0], &Timing::cpu) / Median(timings[2], &Timing::cpu), fixed.wall * 1e3,
+                (exportTime - fixed.wall) / readWriteTime);
     std::fflush(stdout);
-}
-
-// What every export costs whatever its size: mostly starting the companion.
-void PrintFixedCost(Module& module, const Settings& settings) {
-    Settings tiny = settings;
-    tiny.width = 1;
-    tiny.height = 1;
-    const Case& c = kCases[0];
-    Document document(c, tiny.width, tiny.height);
-    std::vector<Timing> exports;
-    for (int run = 0; run <= settings.runs; ++run) {
-        RemoveFiles({ExportPath(tiny, c)});
-        const Timing timing = TimeExport(module, c, document, tiny);
-        if (run > 0) {
-            exports.push_back(timing);
-        }
-    }
-    RemoveFiles({ExportPath(tiny, c)});
-    std::printf("fixed cost of one export (1 x 1 pixel, companion started): %.1f ms, cpu %.1f ms\n",
-                Median(exports, &Timing::wall) * 1e3, Median(exports, &Timing::cpu) * 1e3);
 }
 
 // A companion that accepts the file and does nothing, registered only for this process.
@@ -454,7 +456,9 @@ int main(int argc, char** argv) {
         std::printf(
             "%d x %d, median of %d alternating runs after a warm-up, files in %s, load average %.1f\n",
             settings.width, settings.height, settings.runs, settings.folder.c_str(), load[0]);
-        PrintFixedCost(module, settings);
+        const Timing fixed = FixedCost(module, settings);
+        std::printf("fixed cost of one export (1 x 1 pixel, companion started): %.1f ms, cpu %.1f ms\n",
+                    fixed.wall * 1e3, fixed.cpu * 1e3);
         for (const Case& c : kCases) {
             RunCase(module, c, settings);
         }
