@@ -1,13 +1,16 @@
 // Whole exports through the real module against the cost of writing the same bytes.
 //
-// An in-process host serves an in-memory document (no decoding) to QuenfieldExport.so through PluginMain:
-// Prepare, Start, Finish, with a companion entry that does nothing. Each export alternates with the write
-// floor: the export's own write calls replayed from one constant buffer into a fresh file in the same
-// folder, that is the header lines one by one, then one write per requested row segment of exactly its
-// converted bytes (a row narrower than the buffer's run is one write, not a 60 KB slice of the stream).
-// Before every timed run both sides' files are removed, outside the clock, so that neither side pays for
-// removing a file or runs beside the other's dirty pages; the side that goes first alternates. Only ratios
-// measured in one run mean anything on a shared machine.
+// An in-process host holds the whole document in memory (no decoding) and serves each requested region in
+// place, as a host does, to QuenfieldExport.so through PluginMain: Prepare, Start, Finish, with a companion
+// entry that does nothing. Each export alternates with two floors, into a fresh file in the same folder:
+//   - the write floor: the export's own write calls replayed from one constant buffer, that is the header
+//     lines one by one, then one write per requested row segment of exactly its converted bytes (a row
+//     narrower than the buffer's run is one write, not a 60 KB slice of the stream);
+//   - the read+write floor: the same, with each requested row segment first copied out of the document, the
+//     one pass over the document's memory that any export must make.
+// Before every timed run all files are removed, outside the clock, so that no side pays for removing a file
+// or runs beside another's dirty pages; the side that goes first rotates. Only ratios measured in one run
+// mean anything on a shared machine.
 #include "ExportInterface.h"
 
 #include <dlfcn.h>
@@ -43,9 +46,6 @@ const Case kCases[] = {
     {"RGB 8-bit, 4 planes", plugInModeRGBColor, 8, 4},
 };
 
-// A band of distinct rows, served over and over, so that the host's own memory stays small.
-const int kBandRows = 64;
-
 struct Settings {
     int32_t width = 8000;
     int32_t height = 6000;
@@ -55,44 +55,59 @@ struct Settings {
     std::string module;
 };
 
+// One requested row segment: its row and its first and last-but-one column.
+struct Segment {
+    int32_t row;
+    int32_t left;
+    int32_t right;
+};
+
+// The whole document, every sample written once here so that its pages are the host's before any export.
 class Document {
 public:
-    Document(const Case& c, int32_t width) : width_(width), planes_(c.planes), sampleBytes_(c.depth / 8) {
-        rowBytes_ = static_cast<int32_t>(width_) * planes_ * sampleBytes_;
-        band_.resize(static_cast<size_t>(rowBytes_) * kBandRows);
+    Document(const Case& c, int32_t width, int32_t height)
+        : width_(width), height_(height), planes_(c.planes), sampleBytes_(c.depth / 8) {
+        rowBytes_ = static_cast<size_t>(width_) * planes_ * sampleBytes_;
+        pixels_.resize(rowBytes_ * static_cast<size_t>(height_));
         uint32_t seed = 12345;
-        for (size_t i = 0; i < band_.size(); i += sampleBytes_) {
+        for (size_t i = 0; i < pixels_.size(); i += sampleBytes_) {
             seed = seed * 1664525u + 1013904223u;
-            Fill(&band_[i], c.depth, seed);
+            Fill(&pixels_[i], c.depth, seed);
         }
     }
 
     // Planes loPlane..hiPlane of one row segment, pointed to in place.
     bool Serve(const VRect& rect, int16_t loPlane, int16_t hiPlane, void** data, int32_t* rowBytes) {
-        if (loPlane != 0 || hiPlane != planes_ - 1 || rect.bottom != rect.top + 1 || rect.left < 0 ||
-            rect.right > width_ || rect.right <= rect.left) {
+        if (loPlane != 0 || hiPlane != planes_ - 1 || rect.bottom != rect.top + 1 || rect.top < 0 ||
+            rect.top >= height_ || rect.left < 0 || rect.right > width_ || rect.right <= rect.left) {
             return false;
         }
         if (recording_) {
-            segments_.push_back(rect.right - rect.left);
+            segments_.push_back(Segment{rect.top, rect.left, rect.right});
         }
-        uint8_t* row = &band_[static_cast<size_t>(rect.top % kBandRows) * rowBytes_];
-        *data = row + static_cast<size_t>(rect.left) * planes_ * sampleBytes_;
-        *rowBytes = rowBytes_;
+        *data = &pixels_[Offset(rect.top, rect.left)];
+        *rowBytes = static_cast<int32_t>(rowBytes_);
         return true;
     }
 
-    // The pixel counts of the requests of the next export, in order: the floor writes as many segments.
+    const uint8_t* At(int32_t row, int32_t column) const { return &pixels_[Offset(row, column)]; }
+    size_t PixelBytes() const { return static_cast<size_t>(planes_) * sampleBytes_; }
+
+    // The requests of the next export, in order: the floors write as many segments.
     void Record() {
         segments_.clear();
         recording_ = true;
     }
-    std::vector<int32_t> Recorded() {
+    std::vector<Segment> Recorded() {
         recording_ = false;
         return segments_;
     }
 
 private:
+    size_t Offset(int32_t row, int32_t column) const {
+        return static_cast<size_t>(row) * rowBytes_ + static_cast<size_t>(column) * PixelBytes();
+    }
+
     static void Fill(uint8_t* sample, int depth, uint32_t random) {
         if (depth == 8) {
             *sample = static_cast<uint8_t>(random >> 24);
@@ -106,12 +121,13 @@ private:
     }
 
     int32_t width_;
+    int32_t height_;
     int planes_;
     int sampleBytes_;
-    int32_t rowBytes_ = 0;
-    std::vector<uint8_t> band_;
+    size_t rowBytes_ = 0;
+    std::vector<uint8_t> pixels_;
     bool recording_ = false;
-    std::vector<int32_t> segments_;
+    std::vector<Segment> segments_;
 };
 
 // The host side of one export; the plug-in's callbacks take no context, so the one running export is global.
@@ -231,7 +247,8 @@ uint64_t FileSize(const std::string& path) {
 // What the export wrote, call by call: its header lines, then the bytes of each row segment.
 struct WritePattern {
     std::vector<std::string> headerLines;
-    std::vector<size_t> chunks;
+    std::vector<Segment> segments;
+    std::vector<size_t> chunks; // the converted bytes of each segment
     uint64_t Bytes() const {
         uint64_t bytes = 0;
         for (const std::string& line : headerLines) {
@@ -245,11 +262,12 @@ struct WritePattern {
 };
 
 // The header is what precedes the pixel bytes in the export's file: four lines, each one write.
-WritePattern PatternOf(const std::string& exportPath, const std::vector<int32_t>& segments,
+WritePattern PatternOf(const std::string& exportPath, const std::vector<Segment>& segments,
                        size_t pixelBytes) {
     WritePattern pattern;
-    for (int32_t pixels : segments) {
-        pattern.chunks.push_back(static_cast<size_t>(pixels) * pixelBytes);
+    pattern.segments = segments;
+    for (const Segment& segment : segments) {
+        pattern.chunks.push_back(static_cast<size_t>(segment.right - segment.left) * pixelBytes);
     }
     std::ifstream file(exportPath, std::ios::binary);
     for (int i = 0; i < 4; ++i) {
@@ -272,8 +290,17 @@ void WriteAll(int fd, const void* data, size_t bytes, const std::string& path) {
     }
 }
 
-Timing TimeFloor(const WritePattern& pattern, const std::string& path) {
+// The export's write calls; with a document, each segment's samples are first copied out of it.
+Timing TimeFloor(const WritePattern& pattern, const Document* document, const std::string& path) {
     const std::vector<char> buffer(*std::max_element(pattern.chunks.begin(), pattern.chunks.end()), 'x');
+    std::vector<uint8_t> copy;
+    if (document != nullptr) {
+        int32_t widest = 0;
+        for (const Segment& segment : pattern.segments) {
+            widest = std::max(widest, segment.right - segment.left);
+        }
+        copy.assign(static_cast<size_t>(widest) * document->PixelBytes(), 0);
+    }
     const Stopwatch stopwatch;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd < 0) {
@@ -282,8 +309,13 @@ Timing TimeFloor(const WritePattern& pattern, const std::string& path) {
     for (const std::string& line : pattern.headerLines) {
         WriteAll(fd, line.data(), line.size(), path);
     }
-    for (size_t chunk : pattern.chunks) {
-        WriteAll(fd, buffer.data(), chunk, path);
+    for (size_t i = 0; i < pattern.chunks.size(); ++i) {
+        if (document != nullptr) {
+            const Segment& segment = pattern.segments[i];
+            std::memcpy(copy.data(), document->At(segment.row, segment.left),
+                        static_cast<size_t>(segment.right - segment.left) * document->PixelBytes());
+        }
+        WriteAll(fd, buffer.data(), pattern.chunks[i], path);
     }
     ::close(fd);
     return stopwatch.Elapsed();
@@ -304,48 +336,14 @@ void RemoveFiles(const std::vector<std::string>& paths) {
     }
 }
 
-void RunCase(Module& module, const Case& c, const Settings& settings) {
-    Document document(c, settings.width);
-    const std::string exportPath = ExportPath(settings, c);
-    const std::string floorPath = settings.folder + "/floor.bin";
-    const std::vector<std::string> files = {exportPath, floorPath};
-    // The warm-up export also shows the write calls the floor must match.
-    RemoveFiles(files);
-    document.Record();
-    TimeExport(module, c, document, settings);
-    const WritePattern pattern = PatternOf(exportPath, document.Recorded(), c.depth == 32 ? 12 : 6);
-    RemoveFiles(files);
-    TimeFloor(pattern, floorPath);
-    std::vector<Timing> exports;
-    std::vector<Timing> floors;
-    for (int run = 0; run < settings.runs; ++run) {
-        for (int side = 0; side < 2; ++side) {
-            RemoveFiles(files);
-            if ((run + side) % 2 == 0) {
-                exports.push_back(TimeExport(module, c, document, settings));
-            } else {
-                floors.push_back(TimeFloor(pattern, floorPath));
-            }
-        }
-    }
-    RemoveFiles(files);
-    const double exportTime = Median(exports, &Timing::wall);
-    const double floorTime = Median(floors, &Timing::wall);
-    const double megabytes = static_cast<double>(pattern.Bytes()) / 1e6;
-    std::printf(
-        "%-22s %5.0f MB  export %6.3f s %5.0f MB/s  floor %6.3f s %5.0f MB/s  ratio %4.2f  (cpu %4.2f)\n",
-        c.name, megabytes, exportTime, megabytes / exportTime, floorTime, megabytes / floorTime,
-        exportTime / floorTime, Median(exports, &Timing::cpu) / Median(floors, &Timing::cpu));
-    std::fflush(stdout);
-}
-
-// What every export costs whatever its size: mostly starting the companion.
-void PrintFixedCost(Module& module, const Settings& settings) {
+// What every export costs whatever its size, mostly starting the companion: the median of 1 x 1 pixel
+// exports. Starting a process copies the host's page tables, so this grows with the memory the host holds.
+Timing FixedCost(Module& module, const Settings& settings) {
     Settings tiny = settings;
     tiny.width = 1;
     tiny.height = 1;
     const Case& c = kCases[0];
-    Document document(c, tiny.width);
+    Document document(c, tiny.width, tiny.height);
     std::vector<Timing> exports;
     for (int run = 0; run <= settings.runs; ++run) {
         RemoveFiles({ExportPath(tiny, c)});
@@ -355,8 +353,48 @@ void PrintFixedCost(Module& module, const Settings& settings) {
         }
     }
     RemoveFiles({ExportPath(tiny, c)});
-    std::printf("fixed cost of one export (1 x 1 pixel, companion started): %.1f ms, cpu %.1f ms\n",
-                Median(exports, &Timing::wall) * 1e3, Median(exports, &Timing::cpu) * 1e3);
+    return Timing{Median(exports, &Timing::wall), Median(exports, &Timing::cpu)};
+}
+
+void RunCase(Module& module, const Case& c, const Settings& settings) {
+    Document document(c, settings.width, settings.height);
+    const std::string exportPath = ExportPath(settings, c);
+    const std::string floorPath = settings.folder + "/floor.bin";
+    const std::vector<std::string> files = {exportPath, floorPath};
+    // The warm-up export also shows the write calls the floors must match.
+    RemoveFiles(files);
+    document.Record();
+    TimeExport(module, c, document, settings);
+    const WritePattern pattern = PatternOf(exportPath, document.Recorded(), c.depth == 32 ? 12 : 6);
+    RemoveFiles(files);
+    TimeFloor(pattern, &document, floorPath);
+    // Side 0 exports, side 1 is the write floor, side 2 the read+write floor.
+    std::vector<Timing> timings[3];
+    for (int run = 0; run < settings.runs; ++run) {
+        for (int turn = 0; turn < 3; ++turn) {
+            const int side = (run + turn) % 3;
+            RemoveFiles(files);
+            if (side == 0) {
+                timings[side].push_back(TimeExport(module, c, document, settings));
+            } else {
+                timings[side].push_back(TimeFloor(pattern, side == 2 ? &document : nullptr, floorPath));
+            }
+        }
+    }
+    RemoveFiles(files);
+    const double exportTime = Median(timings[0], &Timing::wall);
+    const double writeTime = Median(timings[1], &Timing::wall);
+    const double readWriteTime = Median(timings[2], &Timing::wall);
+    const Timing fixed = FixedCost(module, settings); // with this document in memory
+    const double megabytes = static_cast<double>(pattern.Bytes()) / 1e6;
+    std::printf("%-22s %5.0f MB  export %6.3f s %5.0f MB/s  write floor %6.3f s  ratio %4.2f (cpu %4.2f)  "
+                "read+write floor %6.3f s  ratio %4.2f (cpu %4.2f)  fixed cost %4.1f ms, without it %4.2f\n",
+                c.name, megabytes, exportTime, megabytes / exportTime, writeTime, exportTime / writeTime,
+                Median(timings[0], &Timing::cpu) / Median(timings[1], &Timing::cpu), readWriteTime,
+                exportTime / readWriteTime,
+                Median(timings[0], &Timing::cpu) / Median(timings[2], &Timing::cpu), fixed.wall * 1e3,
+                (exportTime - fixed.wall) / readWriteTime);
+    std::fflush(stdout);
 }
 
 // A companion that accepts the file and does nothing, registered only for this process.
@@ -411,9 +449,16 @@ int main(int argc, char** argv) {
         ::setenv("TMPDIR", settings.folder.c_str(), 1);
         RegisterIdleCompanion(settings.folder);
         Module module(settings.module);
-        std::printf("%d x %d, median of %d alternating runs after a warm-up, files in %s\n", settings.width,
-                    settings.height, settings.runs, settings.folder.c_str());
-        PrintFixedCost(module, settings);
+        // On a shared machine the load says how far the wall times can be trusted; the cpu ratios hold
+        // better.
+        double load[1] = {-1.0};
+        ::getloadavg(load, 1);
+        std::printf(
+            "%d x %d, median of %d alternating runs after a warm-up, files in %s, load average %.1f\n",
+            settings.width, settings.height, settings.runs, settings.folder.c_str(), load[0]);
+        const Timing fixed = FixedCost(module, settings);
+        std::printf("fixed cost of one export (1 x 1 pixel, companion started): %.1f ms, cpu %.1f ms\n",
+                    fixed.wall * 1e3, fixed.cpu * 1e3);
         for (const Case& c : kCases) {
             RunCase(module, c, settings);
         }

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The benchmark command: builds the release configuration, then measures
 #   1. the conversion loop against memcpy of the same output bytes,
-#   2. whole exports through the module against the write floor,
+#   2. whole exports through the module, the whole document served in place, against the write floor and a
+#      read+write floor,
 #   3. the reference host on a TIFF against ImageMagick on the same file, with peak memory of both.
 # Figures from one run are comparable with each other only.
 set -eu
@@ -20,7 +21,7 @@ echo "== conversion loop against memcpy"
 "$build/bench/convert_bench" --benchmark_min_time=0.2
 
 echo
-echo "== whole exports against the write floor"
+echo "== whole exports against the write and read+write floors"
 "$build/bench/export_bench" --folder "$work"
 
 echo

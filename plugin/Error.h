@@ -2,19 +2,22 @@
 #ifndef QUENFIELD_ERROR_H
 #define QUENFIELD_ERROR_H
 
+#include "ExportInterface.h"
+
 #include <cstdint>
 
-// Host result codes; a value of this type is also what the plug-in's own code throws.
+// Host result codes, the interface's own values; a value of this type is also what the plug-in's own code
+// throws.
 enum EError : int32_t {
-    eERROR_NONE = 0,
-    eERROR_WRITE_FAILED = -20,
-    eERROR_OPEN_FAILED = -23,
-    eERROR_PARAM = -50,
-    eERROR_NO_MEMORY = -108,
-    eERROR_USER_CANCELED = -128,
-    eERROR_MISSING_PARAMETER = -1715,
-    eERROR_UNSUPPORTED_DOCUMENT = -30201,
-    eERROR_COMPANION_NOT_LAUNCHED = -30901
+    eERROR_NONE = exportNoErr,
+    eERROR_WRITE_FAILED = exportErrWriteFailed,
+    eERROR_OPEN_FAILED = exportErrOpenFailed,
+    eERROR_PARAM = exportErrParam,
+    eERROR_NO_MEMORY = exportErrNoMemory,
+    eERROR_USER_CANCELED = exportErrUserCanceled,
+    eERROR_MISSING_PARAMETER = exportErrMissingParameter,
+    eERROR_UNSUPPORTED_DOCUMENT = exportErrUnsupportedDocument,
+    eERROR_COMPANION_NOT_LAUNCHED = exportErrCompanionNotLaunched
 };
 
 namespace _hlp {

@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="
     g++ cmake make pkg-config
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev gcc-multilib g++-multilib
     libgtest-dev libgmock-dev libbenchmark-dev
     libglib2.0-dev dbus-daemon
     libtiff-dev libpng-dev libopenexr-dev libcli11-dev

@@ -1,19 +1,19 @@
 #!/bin/sh
-# The test command: installs what is missing, builds the normal and the sanitizer configuration, and runs the
-# whole suite in both.
+# The test command: installs what is missing, builds the normal and the sanitizer configuration and the normal
+# one with clang, and runs the whole suite in all three.
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 status=0
-for config in normal sanitize; do
+for config in normal sanitize clang; do
     dir="build/$config"
-    if [ "$config" = sanitize ]; then
-        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DQUENFIELD_SANITIZE=ON >/dev/null
-    else
-        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-    fi
+    case $config in
+    sanitize) cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DQUENFIELD_SANITIZE=ON >/dev/null ;;
+    clang) CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null ;;
+    *) cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr >/dev/null ;;
+    esac
     cmake --build "$dir" -j "$jobs"
     echo "== $config suite"
     (cd "$dir" && ctest --output-on-failure -j "$jobs") || status=1

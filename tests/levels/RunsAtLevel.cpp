@@ -17,14 +17,19 @@ namespace {
 
 constexpr unsigned short kGuard = 0xBEEF;
 
+// The level's instruction sets by feature names that gcc and clang both know (only gcc knows the level
+// names). A processor with these also has the rest of x86-64-v4.
 bool LevelSupported() {
     __builtin_cpu_init();
     const char* level = QUENFIELD_RUN_LEVEL;
     if (std::strcmp(level, "avx2") == 0) {
-        return __builtin_cpu_supports("avx2") != 0;
+        return __builtin_cpu_supports("avx2");
     }
     if (std::strcmp(level, "x86-64-v4") == 0) {
-        return __builtin_cpu_supports("x86-64-v4") != 0;
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
+               __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("avx512f") &&
+               __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512cd") &&
+               __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
     }
     return true;
 }

@@ -112,8 +112,9 @@ struct Kind {
 
 class EveryKind : public ExportWithCompanion, public ::testing::WithParamInterface<Kind> {};
 
-// The done-when criterion: every supported kind, extra planes included, lands complete under the right name
-// in the right folder, and the companion is started on exactly that file.
+// Every supported kind, extra planes included, is one whole export: the complete file under the document's
+// name in the import folder, one request per row, and the companion started on exactly that file. A fault in
+// any stage (naming, requests, conversion, launch) shows here for the kind that reaches it.
 TEST_P(EveryKind, IsWrittenCompletelyAndHandedToTheCompanion) {
     const Kind kind = GetParam();
     Document document(kind.mode, kind.depth, kind.planes, 7, 3, "Sunset Beach.psd");

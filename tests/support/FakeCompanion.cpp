@@ -17,9 +17,12 @@ FakeCompanion::FakeCompanion(const std::string& dataFolder, const std::string& e
     const std::string script = dataFolder + "/companion.sh";
     record = dataFolder + "/companion.args";
     mask = dataFolder + "/companion.sigblk";
-    // The mask, then the count and one argument a line; renamed into place so a reader never sees half.
+    // The mask, then the count and one argument a line; renamed into place so a reader never sees half. The
+    // mask is read with builtins only: while bash starts a child it blocks SIGINT, SIGTERM and SIGCHLD, and a
+    // child reading bash's status could see that passing mask.
     WriteText(script, "#!/bin/bash\n"
-                      "sed -n 's/^SigBlk:[[:space:]]*//p' /proc/$$/status > '" +
+                      "while read -r key value; do [ \"$key\" = SigBlk: ] && printf '%s\\n' \"$value\"; "
+                      "done < /proc/$$/status > '" +
                           mask +
                           "'\n"
                           "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
