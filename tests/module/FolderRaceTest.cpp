@@ -16,6 +16,7 @@
 #include <map>
 #include <numeric>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +38,8 @@ protected:
     pid_t StartSwapping(const std::string& link) const {
         const pid_t child = fork();
         if (child == 0) {
+            // Never outlives the test, however the test ends.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
             if (geteuid() == 0 && !testfiles::BecomeNobody(scratch.Path()).empty()) {
                 _exit(1);
             }
