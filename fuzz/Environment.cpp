@@ -5,6 +5,7 @@
 #include "System/Launch.h"
 #include "platform/Display.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sched.h>
@@ -102,6 +103,11 @@ Environment::Environment() {
     setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root + "/no-bus").c_str(), 1);
     // Before any thread starts: a namespace is only had by a process of one thread.
     fallback = IsolateFallback(root + "/fallback");
+    if (fallback.empty()) {
+        std::fprintf(stderr,
+                     "fuzz: no mount namespace of its own (needs root): inputs that need the fallback "
+                     "folder or a read-only folder run with the private temporary folder instead\n");
+    }
     InstallDisplay(&display);
     WarmUp();
 }
