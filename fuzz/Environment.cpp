@@ -106,7 +106,7 @@ Environment::Environment() {
     if (fallback.empty()) {
         std::fprintf(stderr,
                      "fuzz: no mount namespace of its own (needs root): inputs that need the fallback "
-                     "folder or a read-only folder run with the private temporary folder instead\n");
+                     "folder (or, as root, a read-only folder) run without it\n");
     }
     InstallDisplay(&display);
     WarmUp();
