@@ -77,7 +77,7 @@ void DispatchExportStart(SGlobals* globals) {
             CheckStore(globals, _sys::StartApplication(std::string(globals->aPath)));
         } else {
             // A file with missing rows, or one whose last writes the disk may have lost, would pass for an
-            // export: it goes, and the folder is left as it was before.
+            // export: it goes, and only it.
             _exp::RemoveExportFile(globals);
         }
     }
