@@ -16,16 +16,20 @@ bool IsLegal(char c) {
            (c != '\0' && std::strchr("+-()_", c) != nullptr);
 }
 
-void AppendText(std::vector<uint8_t>& out, const std::string& text) {
-    out.insert(out.end(), text.begin(), text.end());
+// The header's lines, each written by a call of its own.
+std::vector<std::string> HeaderLines(const Scenario& s, Format format) {
+    const bool pfm = format == Format::PFM;
+    return {pfm ? "PF\n" : "P6\n", std::to_string(s.width) + "\n", std::to_string(s.height) + "\n",
+            pfm ? "-1.0000\n" : "65535\n"};
 }
 
-std::vector<uint8_t> Header(const Scenario& s, Format format) {
-    std::vector<uint8_t> out;
-    const bool pfm = format == Format::PFM;
-    AppendText(out, std::string(pfm ? "PF" : "P6") + "\n" + std::to_string(s.width) + "\n" +
-                        std::to_string(s.height) + "\n" + (pfm ? "-1.0000" : "65535") + "\n");
-    return out;
+// One write call of the export: false, with nothing appended, when it would pass the file-size limit.
+bool Write(const Scenario& s, std::vector<uint8_t>& file, const std::vector<uint8_t>& bytes) {
+    if (s.sizeLimit >= 0 && file.size() + bytes.size() > size_t(s.sizeLimit)) {
+        return false;
+    }
+    file.insert(file.end(), bytes.begin(), bytes.end());
+    return true;
 }
 
 // One sample's bytes as delivered, read as the processor reads them.
@@ -67,6 +71,7 @@ void AppendSample(std::vector<uint8_t>& out, const Scenario& s, uint32_t raw) {
 }
 
 void AppendPixels(std::vector<uint8_t>& out, const Scenario& s, bool gray, const VRect& rect) {
+    out.reserve(size_t(rect.right - rect.left) * 3 * (s.depth == 32 ? 4 : 2));
     for (int32_t x = rect.left; x < rect.right; ++x) {
         for (int32_t channel = 0; channel < 3; ++channel) {
             AppendSample(out, s, RawSample(s, x, rect.top, gray ? 0 : channel));
@@ -78,28 +83,14 @@ uint32_t MaxPixel(int16_t planes) {
     return std::min<uint32_t>(uiMAX_PIXEL, uiBUFFER_SAMPLES / std::max<uint32_t>(uint32_t(planes), 3));
 }
 
-class Result {
-public:
-    explicit Result(int16_t& code) : code(code) {}
-    bool Store(int16_t value) {
-        if (code == 0) {
-            code = value;
-        }
-        return value == 0;
-    }
-
-private:
-    int16_t& code;
-};
-
-// The transfer of a created, empty file; returns its code, or sets thrown to the code that leaves by
-// exception.
+// The transfer into a new, empty file; returns its code, or sets thrown to the code that leaves by exception.
 int16_t ExpectTransfer(const Scenario& s, const Classification& kind, StartOutcome& o, bool& thrown) {
-    if (s.width <= 0 || s.height <= 0 || s.planes > int16_t(uiBUFFER_SAMPLES)) {
-        return -50;
-    }
     const uint32_t maxPixel = MaxPixel(s.planes);
-    o.file = Header(s, kind.format);
+    for (const std::string& line : HeaderLines(s, kind.format)) {
+        if (!Write(s, o.file, std::vector<uint8_t>(line.begin(), line.end()))) {
+            return -20;
+        }
+    }
     if (!s.advanceState) {
         if (s.progressProc) {
             o.progress.push_back({0, s.height});
@@ -118,10 +109,16 @@ int16_t ExpectTransfer(const Scenario& s, const Classification& kind, StartOutco
             switch (action.kind) {
             case Action::Deliver:
             case Action::LongRowBytes:
-            case Action::Cancel:
-                AppendPixels(o.file, s, kind.gray, rect);
-                code = action.kind == Action::Cancel && s.abortProc ? -128 : 0;
+            case Action::Cancel: {
+                std::vector<uint8_t> pixels;
+                AppendPixels(pixels, s, kind.gray, rect);
+                if (!Write(s, o.file, pixels)) {
+                    code = -20;
+                } else {
+                    code = action.kind == Action::Cancel && s.abortProc ? -128 : 0;
+                }
                 break;
+            }
             case Action::Fail:
                 code = action.code;
                 break;
@@ -156,6 +153,11 @@ Classification Classify(int16_t mode, int16_t depth, int16_t planes) {
         c.gray = gray;
     }
     return c;
+}
+
+bool Exportable(const Scenario& s) {
+    return Classify(s.mode, s.depth, s.planes).format != Format::None && s.width > 0 && s.height > 0 &&
+           s.planes <= int16_t(uiBUFFER_SAMPLES);
 }
 
 size_t SampleBytes(int16_t depth) {
@@ -202,33 +204,38 @@ std::string FitPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name.substr(0, point - excess) + name.substr(point);
 }
 
-StartOutcome ExpectStart(const Scenario& s, const std::string& exportFolder) {
+StartOutcome ExpectStart(const Scenario& s, const Setup& setup) {
     StartOutcome o;
     if (s.handles == HandleMode::LockFails) {
         o.result = -108;
         return o;
     }
-    Result result(o.result);
+    // Everything that refuses the document, its name or the folder comes before the folder is emptied.
     const Classification kind = Classify(s.mode, s.depth, s.planes);
     const std::string name = ExportName(s.filename, kind.format);
-    const std::string path = name.empty() ? std::string() : FitPath(exportFolder, name);
-    if (!result.Store(path.empty() ? -50 : 0)) {
+    if (!Exportable(s) || name.empty() || setup.exportFolder.empty() || setup.folderRefused) {
+        o.result = -50;
         return o;
     }
-    if (!result.Store(s.folder == FolderState::FolderNamedLikeTheFile ? -23 : 0)) {
+    const std::string path = FitPath(setup.exportFolder, name);
+    if (path.empty()) {
+        o.result = -50;
         return o;
     }
-    o.fileCreated = true;
-    o.path = path;
+    o.cleaned = true;
+    if (setup.readOnly || s.folder == FolderState::FolderNamedLikeTheFile) {
+        o.result = -23;
+        return o;
+    }
     bool thrown = false;
     const int16_t transfer = ExpectTransfer(s, kind, o, thrown);
-    if (thrown) {
+    if (thrown || transfer != 0) {
         o.result = transfer;
         return o;
     }
-    if (result.Store(transfer)) {
-        result.Store(s.companion ? 0 : -30901);
-    }
+    o.fileKept = true;
+    o.path = path;
+    o.result = s.companion ? 0 : -30901;
     return o;
 }
 

@@ -21,6 +21,9 @@ struct Classification {
 };
 
 Classification Classify(int16_t mode, int16_t depth, int16_t planes);
+// A supported kind with pixels and no more planes than the conversion buffer holds: what Prepare accepts and
+// what Start exports.
+bool Exportable(const Scenario& s);
 
 // The bytes one sample takes in the host's delivery: 1, 2 or 4.
 size_t SampleBytes(int16_t depth);
@@ -44,17 +47,25 @@ struct ProgressReport {
     int32_t total;
 };
 
+// The disk as the fuzz target arranged it for the plug-in.
+struct Setup {
+    std::string exportFolder;   // where the export must go; empty when no temporary folder can be had
+    bool folderRefused = false; // the export folder is a planted link or another user's
+    bool readOnly = false;      // no entry of the export folder can be removed, none added
+};
+
 // One Start, from the export folder's preparation to the launch.
 struct StartOutcome {
     int16_t result = 0;
-    bool fileCreated = false;
-    std::string path;          // when fileCreated
+    bool cleaned = false;      // the export folder was emptied; otherwise Start left the disk as it was
+    bool fileKept = false;     // a finished export's file stays; a failed one leaves none
+    std::string path;          // when fileKept
     std::vector<uint8_t> file; // its whole content
     std::vector<Region> requests;
     std::vector<ProgressReport> progress;
 };
 
-StartOutcome ExpectStart(const Scenario& s, const std::string& exportFolder);
+StartOutcome ExpectStart(const Scenario& s, const Setup& setup);
 
 } // namespace fuzz
 

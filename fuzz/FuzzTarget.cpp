@@ -3,12 +3,10 @@
 // descriptor and no locked handle left behind, no file outside the export folder, the regions asked for and
 // the progress reported, and the export file byte for byte against an independent computation.
 #include "Checks.h"
+#include "Environment.h"
 #include "Expected.h"
 #include "FuzzHost.h"
 #include "Scenario.h"
-
-#include "System/Launch.h"
-#include "platform/Display.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,117 +15,15 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace fuzz {
 namespace {
 
 namespace fs = std::filesystem;
 
-const char* const pcEXPORT_FOLDER = "QuenfieldImport";
-const char* const pcSTALE_FILE = "stale.ppm";
-const char* const pcPLANTED_FOLDER = "planted";
 constexpr int32_t iDATA_CAP = 0x80000;
-
-// Dialogs (About, the missing-advanceState alert) are answered at once: nobody sits at the fuzzer.
-class SilentDisplay : public IDisplay {
-public:
-    Rect ScreenBounds() override { return Rect{0, 0, 384, 640}; }
-    void Show(const SDialogView&) override {}
-    bool NextEvent(EventRecord&) override { return false; }
-};
-
-// A private scratch folder holding the temporary folder the plug-in exports to and the data folder the
-// companion is registered in; removed at exit.
-class Environment {
-public:
-    static Environment& Get() {
-        static Environment environment;
-        return environment;
-    }
-
-    std::string ExportFolder() const { return tmp + "/" + pcEXPORT_FOLDER; }
-    const std::string& Tmp() const { return tmp; }
-    const std::string& Root() const { return root; }
-
-    // The disk as the scenario wants it before the first selector.
-    void Arrange(const Scenario& s) const {
-        // Rewritten only when it changes: GIO watches the folder.
-        if (s.companion && !fs::exists(entry)) {
-            WriteEntry();
-        } else if (!s.companion) {
-            fs::remove(entry);
-        }
-        const std::string folder = ExportFolder();
-        if (s.folder == FolderState::Absent) {
-            fs::remove_all(folder);
-            return;
-        }
-        // Emptied rather than made anew: removing a folder is slow on some file systems.
-        fs::create_directory(folder);
-        fs::permissions(folder, fs::perms::owner_all);
-        for (const auto& item : fs::directory_iterator(folder)) {
-            fs::remove_all(item.path());
-        }
-        if (s.folder == FolderState::StaleFile) {
-            std::ofstream(folder + "/" + pcSTALE_FILE) << "stale";
-        } else if (s.folder == FolderState::FolderNamedLikeTheFile) {
-            fs::create_directory(folder + "/" + PlantedName(s));
-        }
-    }
-
-    // The folder planted under the export file's name, so that the file cannot be created.
-    std::string PlantedName(const Scenario& s) const {
-        const std::string name = ExportName(s.filename, Classify(s.mode, s.depth, s.planes).format);
-        const std::string path = name.empty() ? std::string() : FitPath(ExportFolder(), name);
-        return path.empty() ? pcPLANTED_FOLDER : fs::path(path).filename().string();
-    }
-
-private:
-    Environment() {
-        std::string pattern = (fs::temp_directory_path() / "quenfield-fuzz-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create " + pattern);
-        }
-        root = pattern;
-        tmp = root + "/tmp";
-        fs::create_directories(tmp);
-        fs::create_directories(root + "/data/applications");
-        entry = root + "/data/applications/" QUENFIELD_APP_ID ".desktop";
-        setenv("TMPDIR", tmp.c_str(), 1);
-        setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
-        setenv("XDG_DATA_DIRS", (root + "/none").c_str(), 1);
-        // No session bus: a launch must not depend on one, nor wait for one.
-        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root + "/no-bus").c_str(), 1);
-        InstallDisplay(&display);
-        WarmUp();
-    }
-
-    void WriteEntry() const {
-        std::ofstream(entry) << "[Desktop Entry]\nType=Application\nName=Fuzz companion\nExec=true %f\n";
-    }
-
-    // GIO's first desktop entry load sets up, for the rest of the process, a watch on the data folders
-    // (an inotify descriptor and a worker thread with two eventfds). That happens once per process, not once
-    // per export; one launch here keeps it out of the per-call descriptor check.
-    void WarmUp() const {
-        WriteEntry();
-        const std::string file = tmp + "/warm-up.ppm";
-        std::ofstream(file) << "P6\n1\n1\n65535\n";
-        _sys::StartApplication(file);
-        fs::remove(file);
-    }
-
-    ~Environment() {
-        InstallDisplay(nullptr);
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
-    }
-
-    std::string root;
-    std::string tmp;
-    std::string entry;
-    SilentDisplay display;
-};
 
 std::string Describe(int16_t selector, size_t call) {
     return "call " + std::to_string(call) + " (selector " + std::to_string(selector) + ")";
@@ -191,29 +87,54 @@ void CheckFile(const StartOutcome& o, const std::string& at) {
                                 std::to_string(first));
 }
 
-// Only the export file, and what the scenario planted itself, may be in the export folder.
-void CheckExportFolder(const Scenario& s, const StartOutcome& o, const std::string& at) {
-    const Environment& env = Environment::Get();
-    std::set<std::string> allowed;
-    if (o.fileCreated) {
-        allowed.insert(fs::path(o.path).filename().string());
-        CheckFile(o, at);
-    }
-    if (s.folder == FolderState::FolderNamedLikeTheFile) {
-        allowed.insert(env.PlantedName(s));
-    }
-    Require(FolderNames(env.ExportFolder()) == allowed, at + ": the export folder holds other entries");
+// A file the plug-in cannot remove when emptying the folder: a folder, a link to one, a dangling link.
+bool StaysAtCleaning(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) != 0 || !(S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode));
 }
 
-void CheckStart(const Scenario& s, const FuzzHost& host, int16_t result, const std::string& at) {
-    const StartOutcome o = ExpectStart(s, Environment::Get().ExportFolder());
+// The export folder after Start, from its entries before: left as it was by a refused Start; else emptied of
+// files (a read-only folder keeps them all), the entry under the file's name replaced by the file when the
+// export finished, and gone when it failed.
+std::set<std::string> ExpectedEntries(const Setup& setup, const std::set<std::string>& before,
+                                      const StartOutcome& o) {
+    if (!o.cleaned || setup.readOnly) {
+        return before;
+    }
+    std::set<std::string> after;
+    for (const std::string& name : before) {
+        if (StaysAtCleaning(setup.exportFolder + "/" + name)) {
+            after.insert(name);
+        }
+    }
+    if (o.result == -23) {
+        return after;
+    }
+    const std::string file = o.fileKept ? fs::path(o.path).filename().string() : std::string();
+    for (auto it = after.begin(); it != after.end();) {
+        it = IsFolder(setup.exportFolder + "/" + *it) ? std::next(it) : after.erase(it);
+    }
+    if (o.fileKept) {
+        after.insert(file);
+    }
+    return after;
+}
+
+void CheckStart(const Scenario& s, const Setup& setup, const std::set<std::string>& before,
+                const FuzzHost& host, int16_t result, const std::string& at) {
+    const StartOutcome o = ExpectStart(s, setup);
     Require(result == o.result,
             at + ": Start gave " + std::to_string(result) + ", expected " + std::to_string(o.result));
     CheckRegions(host.Requests(), o.requests, at);
     CheckProgress(host.Progress(), o.progress, at);
-    if (s.handles != HandleMode::LockFails) {
-        CheckExportFolder(s, o, at);
+    if (s.handles == HandleMode::LockFails || setup.exportFolder.empty() || setup.folderRefused) {
+        return;
     }
+    if (o.fileKept) {
+        CheckFile(o, at);
+    }
+    Require(FolderNames(setup.exportFolder) == ExpectedEntries(setup, before, o),
+            at + ": the export folder holds other entries than expected");
 }
 
 bool IsEmpty(const VRect& r) {
@@ -238,7 +159,7 @@ void CheckPrepare(const Scenario& s, const ExportRecord& before, const ExportRec
     int16_t expected = 0;
     if (s.hostSupports32Bit != 1) {
         expected = -50;
-    } else if (Classify(s.mode, s.depth, s.planes).format == Format::None) {
+    } else if (!Exportable(s)) {
         expected = -30201;
     }
     Require(result == expected,
@@ -250,8 +171,9 @@ void CheckPrepare(const Scenario& s, const ExportRecord& before, const ExportRec
             at + ": PluginUsing32BitCoordinates wrong after Prepare");
 }
 
-void CheckCall(const Scenario& s, const FuzzHost& host, int16_t selector, const ExportRecord& before,
-               int16_t result, const std::string& at) {
+void CheckCall(const Scenario& s, const Setup& setup, const std::set<std::string>& entries,
+               const FuzzHost& host, int16_t selector, const ExportRecord& before, int16_t result,
+               const std::string& at) {
     const ExportRecord& after = host.Record();
     CheckHostFields(before, after, at);
     if (selector != exportSelectorPrepare) {
@@ -272,7 +194,7 @@ void CheckCall(const Scenario& s, const FuzzHost& host, int16_t selector, const 
         CheckPrepare(s, before, after, result, at);
         break;
     case exportSelectorStart:
-        CheckStart(s, host, result, at);
+        CheckStart(s, setup, entries, host, result, at);
         Require(IsEmpty(after.theRect32), at + ": the region is not empty after Start");
         break;
     case exportSelectorContinue:
@@ -285,6 +207,29 @@ void CheckCall(const Scenario& s, const FuzzHost& host, int16_t selector, const 
     }
 }
 
+// The file-size limit holds for the Start call only: libFuzzer writes its own files between inputs.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(int32_t bytes) : active(bytes >= 0) {
+        getrlimit(RLIMIT_FSIZE, &old);
+        if (active) {
+            const rlimit limit{rlim_t(bytes), old.rlim_max};
+            Require(setrlimit(RLIMIT_FSIZE, &limit) == 0, "cannot set the file-size limit");
+        }
+    }
+    ~FileSizeLimit() {
+        if (active) {
+            setrlimit(RLIMIT_FSIZE, &old);
+        }
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    bool active;
+    rlimit old{};
+};
+
 } // namespace
 } // namespace fuzz
 
@@ -295,28 +240,29 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace fuzz;
-    const Environment& env = Environment::Get();
+    Environment& env = Environment::Get();
     const Scenario s = Decode(data, size);
-    env.Arrange(s);
+    const Setup setup = env.Arrange(s);
     {
         FuzzHost host(s);
         for (size_t call = 0; call < s.selectors.size(); ++call) {
             const int16_t selector = s.selectors[call];
             const std::string at = Describe(selector, call);
             const std::set<int> descriptors = OpenDescriptors();
+            const std::set<std::string> entries = FolderNames(setup.exportFolder);
             const ExportRecord before = host.Record();
             host.ClearLog();
-            const int16_t result = host.Call(selector);
+            int16_t result = 0;
+            {
+                const FileSizeLimit limit(selector == exportSelectorStart ? s.sizeLimit : -1);
+                result = host.Call(selector);
+            }
             const std::set<int> descriptorsAfter = OpenDescriptors();
             Require(descriptorsAfter == descriptors,
                     at + ": file descriptors differ: " + DescribeDescriptors(descriptors, descriptorsAfter));
             Require(FuzzHost::LockedHandles() == 0, at + ": a handle was left locked");
-            CheckCall(s, host, selector, before, result, at);
-            const std::set<std::string> tmp = FolderNames(env.Tmp());
-            Require(tmp.empty() || tmp == std::set<std::string>{pcEXPORT_FOLDER},
-                    at + ": something was written into the temporary folder beside the export folder");
-            Require(FolderNames(env.Root()) == std::set<std::string>{"data", "tmp"},
-                    at + ": something was written into the scratch folder");
+            CheckCall(s, setup, entries, host, selector, before, result, at);
+            env.CheckOutside(at);
         }
         if (s.handles != HandleMode::Host && s.handles != HandleMode::LockFails) {
             Require(FuzzHost::LiveHandles() == 0, "unusable handle routines were used");

@@ -2,14 +2,14 @@
 //   host flags      bits 0-2 handle routines (value % 5, HandleMode), bit 3 no advanceState, bit 4 no
 //                   progressProc, bit 5 no abortProc, bit 6 the companion is
 //                   registered (launching it is slow, so most inputs go without)
-//   setting         bits 0-1 FolderState, bits 2-3 SuiteMode (value % 3)
-//   mode, depth     one byte: below 0xF0 an index into a table of likely values; else a raw int16 follows
-//   planes          one byte: below 0xF0 the value % 9; else a raw int16 follows
-//   width, height   one byte each: value % 67 - 2, so -2..64
-//   imageSize       int16 rows, int16 columns
-//   maxData, HostSupports32BitCoordinates, PluginUsing32BitCoordinates: int32 each
-//   filename        one length byte, then that many bytes
-//   selectors       one count byte (% 9), then one byte each: value % 8 - 1, so -1..6
+//   setting         bits 0-1 FolderState, bits 2-3 SuiteMode (value % 3), bits 4-6 TmpState, bit 7 a hazard
+//                   byte follows
+//   hazard          (only when announced) bits 0-6 Hazard (value % 11), bit 7 a uint16 file-size limit
+//   follows mode, depth     one byte: below 0xF0 an index into a table of likely values; else a raw int16
+//   follows planes          one byte: below 0xF0 the value % 9; else a raw int16 follows width, height   one
+//   byte each: value % 67 - 2, so -2..64 imageSize       int16 rows, int16 columns maxData,
+//   HostSupports32BitCoordinates, PluginUsing32BitCoordinates: int32 each filename        one length byte,
+//   then that many bytes selectors       one count byte (% 9), then one byte each: value % 8 - 1, so -1..6
 //   actions         one count byte (% 17), then per action: request index, kind (% 6), and for Fail an int16
 //                   code (0 read as -1), for ShortRowBytes and LongRowBytes one byte (+1)
 //   samples         the rest
@@ -114,6 +114,14 @@ Scenario Decode(const uint8_t* data, size_t size) {
     const uint8_t setting = in.Byte();
     s.folder = static_cast<FolderState>(setting & 3);
     s.suite = static_cast<SuiteMode>(((setting >> 2) & 3) % 3);
+    s.tmp = static_cast<TmpState>((setting >> 4) & 7);
+    if ((setting & 0x80) != 0) {
+        const uint8_t hazard = in.Byte();
+        s.hazard = static_cast<Hazard>((hazard & 0x7F) % 11);
+        if ((hazard & 0x80) != 0) {
+            s.sizeLimit = static_cast<uint16_t>(in.Int16());
+        }
+    }
 
     s.mode = Pick(in, aMODES);
     s.depth = Pick(in, aDEPTHS);

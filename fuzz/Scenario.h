@@ -20,6 +20,37 @@ enum class FolderState { Absent, Empty, StaleFile, FolderNamedLikeTheFile };
 
 enum class SuiteMode { None, Refusing, UIHooks };
 
+// What TMPDIR names. Private: a folder of the user's own. SharedSticky: a folder anyone may write to, with
+// the sticky bit. OpenNonSticky: one anyone may write to without it. Foreign: another user's. Squatted:
+// shared and sticky, but another user got there first under the name of the user's private folder, with a
+// link to a folder of the victim's or with a folder of their own.
+enum class TmpState {
+    Private,
+    Unset,
+    Relative,
+    SharedSticky,
+    OpenNonSticky,
+    Foreign,
+    SquattedByLink,
+    SquattedByOther
+};
+
+// What the export folder is, or what holds the export file's name, when the selectors run. PlantedLink: the
+// folder is a link to a folder of the victim's; a read-only folder cannot lose its entries, root's included.
+enum class Hazard {
+    None,
+    PlantedLink,
+    ForeignOwned,
+    OpenToOthers,
+    Fifo,
+    HardLink,
+    ReadOnly,
+    ReadOnlyFifo,
+    ReadOnlyHardLink,
+    LinkToFile,
+    DanglingLink
+};
+
 // What the host does when asked for one region.
 struct Action {
     enum Kind { Deliver, Fail, Cancel, ShortRowBytes, NullData, LongRowBytes } kind = Deliver;
@@ -31,6 +62,9 @@ struct Scenario {
     HandleMode handles = HandleMode::Host;
     FolderState folder = FolderState::Absent;
     SuiteMode suite = SuiteMode::None;
+    TmpState tmp = TmpState::Private;
+    Hazard hazard = Hazard::None;
+    int32_t sizeLimit = -1; // RLIMIT_FSIZE during Start, in bytes; -1 for none
     bool advanceState = true;
     bool progressProc = true;
     bool abortProc = true;

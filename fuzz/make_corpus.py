@@ -14,6 +14,9 @@ DELIVER, FAIL, CANCEL, SHORT, NULL, LONG = range(6)
 HOST, NO_PROCS, WRONG_VERSION, TOO_FEW, LOCK_FAILS = range(5)
 ABSENT, EMPTY, STALE, PLANTED = range(4)
 NO_SUITE, REFUSING_SUITE, UI_HOOKS = range(3)
+PRIVATE, UNSET, RELATIVE, SHARED_STICKY, OPEN_NON_STICKY, FOREIGN, SQUATTED_BY_LINK, SQUATTED_BY_OTHER = range(8)
+(NO_HAZARD, PLANTED_LINK, FOREIGN_OWNED, OPEN_TO_OTHERS, FIFO, HARD_LINK, READ_ONLY, READ_ONLY_FIFO,
+ READ_ONLY_HARD_LINK, LINK_TO_FILE, DANGLING_LINK) = range(11)
 
 
 def pick(value, table):
@@ -29,10 +32,15 @@ def planes_byte(value):
 def seed(mode=3, depth=8, planes=3, width=5, height=3, name=b"Sunset Beach.psd",
          selectors=(PREPARE, START, FINISH), actions=(), samples=b"", handles=HOST, folder=EMPTY,
          suite=NO_SUITE, advance=True, progress=True, abort=True, companion=False,
-         max_data=10000000, host32=1, using32=0):
+         max_data=10000000, host32=1, using32=0, tmp=PRIVATE, hazard=NO_HAZARD, limit=None):
     flags = handles | (0 if advance else 8) | (0 if progress else 16) | (0 if abort else 32)
     flags |= 64 if companion else 0
-    out = bytes([flags, folder | suite << 2])
+    extra = hazard != NO_HAZARD or limit is not None
+    out = bytes([flags, folder | suite << 2 | tmp << 4 | (0x80 if extra else 0)])
+    if extra:
+        out += bytes([hazard | (0x80 if limit is not None else 0)])
+        if limit is not None:
+            out += struct.pack("<H", limit)
     out += pick(mode, MODES) + pick(depth, DEPTHS) + planes_byte(planes)
     out += bytes([width + 2, height + 2])
     out += struct.pack("<hh", min(height, 32767), min(width, 32767))
@@ -101,6 +109,27 @@ def seeds():
     yield "planes-30000", seed(3, 8, 30000, width=4, height=1)
     yield "planes-30001", seed(3, 8, 30001, width=4, height=1)
     nan = struct.pack("<fff", float("nan"), -0.0, 1e30) + bytes([1, 0, 0x80, 0x7F])  # NaN with payload, inf
+    tmps = [("unset", UNSET), ("relative", RELATIVE), ("shared-sticky", SHARED_STICKY),
+            ("open-non-sticky", OPEN_NON_STICKY), ("foreign", FOREIGN), ("squatted-by-link", SQUATTED_BY_LINK),
+            ("squatted-by-other", SQUATTED_BY_OTHER)]
+    for tag, tmp in tmps:
+        yield f"tmpdir-{tag}", seed(tmp=tmp)
+    yield "tmpdir-shared-sticky-absent", seed(tmp=SHARED_STICKY, folder=ABSENT)
+    hazards = [("planted-link", PLANTED_LINK), ("foreign-owned", FOREIGN_OWNED), ("open-to-others", OPEN_TO_OTHERS),
+               ("fifo", FIFO), ("hard-link", HARD_LINK), ("read-only", READ_ONLY), ("read-only-fifo", READ_ONLY_FIFO),
+               ("read-only-hard-link", READ_ONLY_HARD_LINK), ("link-to-file", LINK_TO_FILE),
+               ("dangling-link", DANGLING_LINK)]
+    for tag, hazard in hazards:
+        yield f"hazard-{tag}", seed(hazard=hazard, folder=STALE)
+    yield "hazard-fifo-in-fallback", seed(tmp=UNSET, hazard=READ_ONLY_FIFO)
+    yield "hazard-planted-link-shared", seed(tmp=SHARED_STICKY, hazard=PLANTED_LINK)
+    yield "hazard-read-only-refused-size", seed(hazard=READ_ONLY, width=0)
+    # 13 header bytes, then 5 rows of 30 bytes: limits before the first byte, inside the header, at its end,
+    # between two rows, inside a row, and at the end of the file.
+    for limit in [0, 5, 13, 73, 88, 163]:
+        yield f"size-limit-{limit}", seed(limit=limit, height=5)
+    yield "size-limit-cancel-first", seed(limit=43, height=5, actions=[(0, CANCEL)])
+    yield "size-limit-pfm", seed(16, 32, 3, limit=40)
     yield "float-extreme-values", seed(16, 32, 3, width=4, height=2, samples=nan)
     yield "sixteen-above-range", seed(11, 16, 3, width=3, height=1, samples=struct.pack("<6H", 0, 1, 32767, 32768, 32769, 65535))
 

@@ -6,6 +6,7 @@
 #include "Export/ExportImage.h"
 #include "Export/ExportLocation.h"
 #include "PluginMain.h"
+#include "System/Files.h"
 #include "System/Helpers.h"
 #include "System/Launch.h"
 #include "System/Path.h"
@@ -59,37 +60,50 @@ int16_t CheckEnvironment(const ExportRecord* record) {
     return CheckMode(record);
 }
 
+// A document without pixels, or with more planes than the conversion buffer holds, can no more be exported
+// than one of an unknown mode: the host hears so before Start, under the same code.
 int16_t CheckMode(const ExportRecord* record) {
     _hlp::Require(record != nullptr);
-    return _exp::GetInputMode(record) == _exp::eINPUT_MODE_NONE ? eERROR_UNSUPPORTED_DOCUMENT : eERROR_NONE;
+    return _exp::IsExportable(record) ? eERROR_NONE : eERROR_UNSUPPORTED_DOCUMENT;
 }
 
 void DispatchExportStart(SGlobals* globals) {
     RequireSession(globals);
-    bool exported = false;
     if (CheckStore(globals, SetExportFile(globals)) && CheckStore(globals, _exp::OpenExportFile(globals))) {
-        exported = CheckStore(globals, _exp::ExportImage(globals));
+        const bool exported = CheckStore(globals, _exp::ExportImage(globals));
         // Closed whether or not the image was written; the companion only ever sees a complete, closed file.
         const bool closed = CheckStore(globals, _exp::CloseExportFile(globals));
         if (closed && exported) {
             CheckStore(globals, _sys::StartApplication(std::string(globals->aPath)));
+        } else {
+            // A file with missing rows, or one whose last writes the disk may have lost, would pass for an
+            // export: it goes, and only it.
+            _exp::RemoveExportFile(globals);
         }
     }
+    _sys::ReleaseFolder();
     CheckStore(globals, SetExportFinished(globals));
 }
 
+// Everything that can refuse the document or its name is asked before the export folder is touched: a
+// refused export leaves the previous export (which may be kept for a later import) where it is.
 int16_t SetExportFile(SGlobals* globals) {
     RequireSession(globals);
     _hlp::MiscFill<char>(globals->aPath, uiPATH_CAPACITY, cTRAILING_ZERO);
-    std::string folder;
     std::string name;
-    if (!_exp::GetExportFolder(folder, true) || !_exp::GetExportFilename(globals->pExportRecord, name)) {
+    if (!_exp::IsExportable(globals->pExportRecord) ||
+        !_exp::GetExportFilename(globals->pExportRecord, name)) {
+        return eERROR_PARAM;
+    }
+    std::string folder;
+    if (!_exp::GetExportFolder(folder, false)) {
         return eERROR_PARAM;
     }
     const std::string path = FitPath(folder, name);
     if (path.empty()) {
         return eERROR_PARAM;
     }
+    _sys::CleanFolder(folder);
     _hlp::StrCopy(globals->aPath, uiPATH_CAPACITY, path.c_str());
     return eERROR_NONE;
 }

@@ -2,6 +2,7 @@
 
 #include "Error.h"
 #include "Export/Classify.h"
+#include "Export/ExportFile.h"
 #include "HostSuites.h"
 #include "HostUtilities.h"
 #include "System/Files.h"
@@ -42,13 +43,28 @@ void RunSelector(int16_t selector, ExportRecord* record, intptr_t* data, int16_t
     }
 }
 
-// Whatever failed, the host gets its code and nothing stays open: the file, the buffer, the requested region.
+// An export cut short by an exception leaves no file behind, as one that failed by a result code does.
+void DiscardExportFile(SGlobals* globals) noexcept {
+    if (globals->iFile == -1) {
+        return;
+    }
+    _sys::CloseFile(globals->iFile);
+    try {
+        _exp::RemoveExportFile(globals);
+    } catch (...) {
+        // Nothing more can be done here; the code the host gets already says the export failed.
+    }
+}
+
+// Whatever failed, the host gets its code and nothing stays open: the file, the export folder, the buffer,
+// the requested region.
 void Fail(SGlobals* globals, int16_t* result, int32_t code) noexcept {
     if (globals != nullptr) {
-        _sys::CloseFile(globals->iFile);
+        DiscardExportFile(globals);
         _exp::DestroyBuffer(globals->pBuffer);
         SetExportFinished(globals);
     }
+    _sys::ReleaseFolder();
     *result = static_cast<int16_t>(code);
 }
 

@@ -57,10 +57,13 @@ void TempFolderReadOnly(const CheckContext& context) {
     const std::pair<fs::path, int16_t> cases[] = {{noRoom, exportErrParam},
                                                   {lockedExport, exportErrOpenFailed}};
     chmod(noRoom.c_str(), 0555);
-    // The export folder is the exporting user's own, or the plug-in would rightly refuse to use it at all.
+    // The temporary folders and the export folder are the exporting user's own, or the plug-in would rightly
+    // pass the temporary folder over for one of its own, or refuse the export folder.
     const fs::path exportFolder = lockedExport / "QuenfieldImport";
-    if (geteuid() == 0 && chown(exportFolder.c_str(), kNobody, kNobody) != 0) {
-        Skip("cannot give the export folder to nobody: " + std::string(std::strerror(errno)));
+    for (const fs::path& folder : {noRoom, lockedExport, exportFolder}) {
+        if (geteuid() == 0 && chown(folder.c_str(), kNobody, kNobody) != 0) {
+            Skip("cannot give " + folder.string() + " to nobody: " + std::string(std::strerror(errno)));
+        }
     }
     chmod(exportFolder.c_str(), 0500);
     for (const auto& [temp, expected] : cases) {

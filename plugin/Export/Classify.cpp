@@ -98,6 +98,20 @@ EInputFormat GetInputFormat(const ExportRecord* record) {
     }
 }
 
+bool HasPixels(const ExportRecord* record) {
+    _hlp::Require(record != nullptr);
+    return record->imageSize32.h > 0 && record->imageSize32.v > 0;
+}
+
+bool FitsBuffer(const ExportRecord* record) {
+    _hlp::Require(record != nullptr);
+    return record->planes > 0 && static_cast<unsigned int>(record->planes) <= uiBUFFER_SIZE;
+}
+
+bool IsExportable(const ExportRecord* record) {
+    return GetInputMode(record) != eINPUT_MODE_NONE && HasPixels(record) && FitsBuffer(record);
+}
+
 // 8-bit and 16-bit documents are both widened to 16-bit file samples; floats stay floats.
 IConvertBuffer* CreateBuffer(const ExportRecord* record) {
     _hlp::Require(record != nullptr);

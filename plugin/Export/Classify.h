@@ -36,6 +36,12 @@ EInputMode GetInputMode(const ExportRecord* record);
 EInputDepth GetInputDepth(const ExportRecord* record);
 EExportMode GetExportMode(const ExportRecord* record);
 EInputFormat GetInputFormat(const ExportRecord* record);
+// Width and height both above zero.
+bool HasPixels(const ExportRecord* record);
+// At most as many planes as one pixel of the conversion buffer can hold.
+bool FitsBuffer(const ExportRecord* record);
+// A supported kind, with pixels, that fits the buffer: the documents an export can finish.
+bool IsExportable(const ExportRecord* record);
 
 // A new, unconfigured buffer for the document's depth, or null for an unsupported one. Release it only
 // through DestroyBuffer.

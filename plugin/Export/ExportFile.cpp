@@ -42,6 +42,14 @@ int16_t CloseExportFile(SGlobals* globals) {
     return _sys::CloseFile(globals->iFile) ? eERROR_NONE : eERROR_PARAM;
 }
 
+void RemoveExportFile(const SGlobals* globals) {
+    _hlp::Require(globals != nullptr);
+    const std::string path(globals->aPath, strnlen(globals->aPath, sizeof(globals->aPath)));
+    if (!path.empty()) {
+        _sys::RemoveFile(path);
+    }
+}
+
 int16_t WriteToExportFile(const SGlobals* globals, const void* data, unsigned int count) {
     _hlp::Require(globals != nullptr);
     return _sys::WriteFile(globals->iFile, data, count) ? eERROR_NONE : eERROR_WRITE_FAILED;

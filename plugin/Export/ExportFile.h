@@ -10,6 +10,8 @@ namespace _exp {
 
 int16_t OpenExportFile(SGlobals* globals);
 int16_t CloseExportFile(SGlobals* globals);
+// Removes the file at aPath, and only that file: what a failed export leaves must not pass for an export.
+void RemoveExportFile(const SGlobals* globals);
 int16_t WriteToExportFile(const SGlobals* globals, const void* data, unsigned int count);
 
 int16_t WriteHeaderLine(const SGlobals* globals, const char* text);

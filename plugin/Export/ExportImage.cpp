@@ -11,11 +11,6 @@
 
 namespace {
 
-// The loops below make at least one pass, so a document without pixels is refused before they start.
-bool HasPixels(const ExportRecord* record) {
-    return record->imageSize32.h > 0 && record->imageSize32.v > 0;
-}
-
 // A host without progressProc simply gets no reports.
 void ReportProgress(const ExportRecord* record, unsigned int row, unsigned int height) {
     if (record->progressProc != nullptr) {
@@ -67,6 +62,7 @@ namespace _exp {
 int16_t ExportImage(SGlobals* globals) {
     _hlp::Require(globals != nullptr && globals->pExportRecord != nullptr);
     const ExportRecord* record = globals->pExportRecord;
+    // The loops below make at least one pass, so a document without pixels is refused before they start.
     if (!HasPixels(record)) {
         return eERROR_PARAM;
     }

@@ -43,11 +43,13 @@ bool GetExportFolder(std::string& folder, unsigned char clean) {
         return false;
     }
     folder = _hlp::CreatePath(folder, pcEXPORT_FOLDER);
+    // A folder made just now is checked like one found: the check is what holds the folder open for the
+    // steps that follow. Should the folder be planted between the two, the check refuses it.
     if (!_sys::PathExists(folder)) {
-        return _sys::CreateFolder(folder);
+        _sys::CreateFolder(folder);
     }
-    // Another user may have planted the folder, or a link to a folder of the victim's, in a shared
-    // temporary folder: only a private folder of our own is emptied and written to.
+    // Another user may have planted the folder, or a link to a folder of the victim's: only a private
+    // folder of our own is emptied and written to.
     if (!_sys::SecureFolder(folder)) {
         return false;
     }

@@ -12,7 +12,8 @@ extern const char* const pcEXPORT_EXTENSION_PFM;
 
 namespace _exp {
 
-// The export folder, existing and ready for the file; emptied first when clean is set.
+// The export folder, existing, checked and ready for the file; emptied first when clean is set. On success
+// the folder is held open (see _sys::SecureFolder) until _sys::ReleaseFolder.
 bool GetExportFolder(std::string& folder, unsigned char clean);
 // The file name derived from the document's name, with its extension; false when nothing is left of the name.
 bool GetExportFilename(ExportRecord* record, std::string& name);

@@ -61,7 +61,7 @@ TEST_P(NoMemoryForTheBuffer, GivesNoMemoryAndReleasesEverything) {
     EXPECT_EQ(testfiles::OpenDescriptors(), before);
     EXPECT_TRUE(IsEmpty(host.Record().theRect32));
     EXPECT_TRUE(host.Requests().empty());
-    EXPECT_EQ(fs::file_size(Folder() + "/" + c.file), 0u) << "opened, nothing written";
+    EXPECT_FALSE(fs::exists(Folder() + "/" + c.file)) << "opened, then removed";
     ASSERT_EQ(testhandles::Locks(session.Globals()), 0);
     const HandleProcs* procs = host.Record().handleProcs;
     const auto* globals = static_cast<const SGlobals*>(procs->lockProc(session.Globals(), false));
@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(EveryBuffer, NoMemoryForTheBuffer,
                              return "Depth" + std::to_string(info.param.depth);
                          });
 
-TEST_F(FaultInjection, AFailedCloseGivesParamErrorAndLaunchesNothing) {
+TEST_F(FaultInjection, AFailedCloseGivesParamErrorRemovesTheFileAndLaunchesNothing) {
     Document document(plugInModeGray16, 16, 2, 5, 3, "Unclosed");
     document.FillPattern();
     TestHost host(document);
@@ -94,7 +94,7 @@ TEST_F(FaultInjection, AFailedCloseGivesParamErrorAndLaunchesNothing) {
     EXPECT_EQ(result, exportErrParam);
     EXPECT_EQ(faults::FailedCloses(), 1u);
     EXPECT_EQ(testfiles::OpenDescriptors(), before) << "the descriptor is gone all the same";
-    EXPECT_EQ(testfiles::ReadBytes(Folder() + "/Unclosed.ppm"), testhost::ExpectedFile(document));
+    EXPECT_FALSE(fs::exists(Folder() + "/Unclosed.ppm")) << "the disk may have lost what close reported";
     EXPECT_TRUE(IsEmpty(host.Record().theRect32));
     EXPECT_FALSE(Launched());
 }

@@ -13,11 +13,14 @@
 
 #include <csignal>
 #include <filesystem>
-#include <grp.h>
-#include <sys/prctl.h>
+#include <functional>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -28,40 +31,15 @@ using testhost::IsEmpty;
 using testhost::rcSTALE_REGION;
 using testhost::TestHost;
 
-const uid_t uiNOBODY = 65534;
-
-// Failures of checks made in a child, collected as text for the parent to report.
-class Report {
-public:
-    void Expect(bool ok, const std::string& what) {
-        if (!ok) {
-            text += what + "; ";
-        }
-    }
-    const std::string& Text() const { return text; }
-
-private:
-    std::string text;
-};
-
-// Root passes every permission check, so a read-only folder is tried as an ordinary user: the scratch tree
-// is handed to nobody and the child becomes nobody.
-std::string BecomeNobody(const std::string& tree) {
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(tree, error); it != fs::recursive_directory_iterator();
-         it.increment(error)) {
-        lchown(it->path().c_str(), uiNOBODY, uiNOBODY);
-    }
-    if (lchown(tree.c_str(), uiNOBODY, uiNOBODY) != 0 || setgroups(0, nullptr) != 0 ||
-        setgid(uiNOBODY) != 0 || setuid(uiNOBODY) != 0) {
-        return "cannot become nobody";
-    }
-    // A process that changed its user loses access to its own /proc entries unless it stays dumpable.
-    prctl(PR_SET_DUMPABLE, 1);
-    return "";
-}
-
 class Fault : public testhost::ExportScene {};
+
+bool SizeSignalBlockedOrPending() {
+    sigset_t blocked;
+    sigset_t pending;
+    pthread_sigmask(SIG_SETMASK, nullptr, &blocked);
+    sigpending(&pending);
+    return sigismember(&blocked, SIGXFSZ) == 1 || sigismember(&pending, SIGXFSZ) == 1;
+}
 
 TEST_F(Fault, ADiskThatFillsUpMidExportGivesWriteFailedAndClosesTheFile) {
     Document document(plugInModeRGBColor, 8, 3, 100, 10, "Full"); // 13 header bytes and 600 bytes a row
@@ -71,7 +49,7 @@ TEST_F(Fault, ADiskThatFillsUpMidExportGivesWriteFailedAndClosesTheFile) {
         // Beyond the limit write comes back short instead of the process being killed.
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit fileSize{limit, limit};
-        Report report;
+        testfiles::Report report;
         report.Expect(setrlimit(RLIMIT_FSIZE, &fileSize) == 0, "cannot limit the file size");
         TestHost host(document);
         host.Record().theRect32 = rcSTALE_REGION;
@@ -81,7 +59,7 @@ TEST_F(Fault, ADiskThatFillsUpMidExportGivesWriteFailedAndClosesTheFile) {
         report.Expect(result == exportErrWriteFailed, "result " + std::to_string(result));
         report.Expect(testfiles::OpenDescriptors() == before, "a descriptor was left open");
         report.Expect(host.Requests().size() == 5, "the export did not stop at the row that did not fit");
-        report.Expect(fs::file_size(FileOf("Full.ppm")) == limit, "the file is not as full as the disk");
+        report.Expect(!fs::exists(FileOf("Full.ppm")), "the partial file stayed");
         report.Expect(IsEmpty(host.Record().theRect32), "the region was not emptied");
         report.Expect(testhandles::Locks(session.Globals()) == 0, "the globals were left locked");
         return report.Text();
@@ -109,9 +87,9 @@ TEST_F(Fault, AFileNameTakenByAFolderGivesOpenFailed) {
 TEST_F(Fault, AReadOnlyExportFolderGivesOpenFailed) {
     MakeFolder(Folder());
     const std::string failures = testfiles::RunInChild([&] {
-        Report report;
+        testfiles::Report report;
         if (geteuid() == 0) {
-            report.Expect(BecomeNobody(scratch.Path()).empty(), "cannot leave root");
+            report.Expect(testfiles::BecomeNobody(scratch.Path()).empty(), "cannot leave root");
         }
         report.Expect(chmod(Folder().c_str(), 0500) == 0, "cannot make the folder read-only");
         TestHost host(Document(plugInModeGray16, 16, 1, 4, 2, "ReadOnly"));
@@ -138,9 +116,162 @@ TEST_F(Fault, AMissingParameterMidExportReleasesTheFileTheRegionAndTheGlobals) {
     EXPECT_EQ(testfiles::OpenDescriptors(), before);
     EXPECT_TRUE(IsEmpty(host.Record().theRect32));
     EXPECT_EQ(testhandles::Locks(session.Globals()), 0);
-    // The header and the first row, delivered before the fault.
-    EXPECT_EQ(fs::file_size(FileOf("Thrown.pfm")), 15u + 4u * 12u);
+    EXPECT_FALSE(fs::exists(FileOf("Thrown.pfm"))) << "the exception's way out leaves no file either";
     EXPECT_FALSE(Launched());
+}
+
+// A file-size limit is met by the write that reaches it, not by a signal: the host lives, gets -20, and no
+// part of the file stays. The limit falls at every kind of place: before the first byte, inside the header,
+// at its end, between two rows and inside a row.
+TEST_F(Fault, AFileSizeLimitGivesWriteFailedNoSignalAndNoFile) {
+    Document document(plugInModeRGBColor, 8, 3, 100, 10, "Limited"); // 16 header bytes and 600 bytes a row
+    document.FillPattern();
+    for (const rlim_t limit :
+         {rlim_t(0), rlim_t(5), rlim_t(16), rlim_t(16 + 3 * 600), rlim_t(16 + 3 * 600 + 300)}) {
+        const std::string failures = testfiles::RunInChild([&] {
+            testfiles::Report report;
+            const rlimit fileSize{limit, RLIM_INFINITY};
+            report.Expect(setrlimit(RLIMIT_FSIZE, &fileSize) == 0, "cannot limit the file size");
+            TestHost host(document);
+            const int16_t result = host.Export(module);
+            report.Expect(result == exportErrWriteFailed, "result " + std::to_string(result));
+            report.Expect(!fs::exists(FileOf("Limited.ppm")), "the partial file stayed");
+            report.Expect(!SizeSignalBlockedOrPending(), "SIGXFSZ left blocked or pending");
+            return report.Text();
+        });
+        EXPECT_EQ(failures, "") << "limit " << limit;
+    }
+    EXPECT_FALSE(Launched());
+}
+
+// A disk that fills up: the space the partial file took is given back.
+TEST_F(Fault, AFullDiskGivesWriteFailedAndItsSpaceBack) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to mount a small file system";
+    }
+    Document document(plugInModeRGB48, 16, 3, 200, 100, "Full"); // 120 kB, four times the disk
+    document.FillPattern();
+    const std::string tmp = scratch.Join("tmp");
+    const std::string failures = testfiles::RunInChild([&] {
+        testfiles::Report report;
+        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", tmp.c_str(), "tmpfs", 0, "size=32k,mode=0700") != 0) {
+            return std::string("skip: cannot mount a small file system here");
+        }
+        fs::create_directories(Folder());
+        chmod(Folder().c_str(), 0700);
+        struct statvfs before {};
+        statvfs(tmp.c_str(), &before);
+        TestHost host(document);
+        const int16_t result = host.Export(module);
+        report.Expect(result == exportErrWriteFailed, "result " + std::to_string(result));
+        report.Expect(!fs::exists(FileOf("Full.ppm")), "the partial file stayed");
+        struct statvfs after {};
+        statvfs(tmp.c_str(), &after);
+        report.Expect(after.f_bfree == before.f_bfree, "the disk stayed full");
+        return report.Text();
+    });
+    if (failures.rfind("skip:", 0) == 0) {
+        GTEST_SKIP() << failures;
+    }
+    EXPECT_EQ(failures, "");
+    EXPECT_FALSE(Launched());
+}
+
+struct StaleEntry {
+    const char* what;
+    // Plants the entry under the file's name; other is a file of another name, outside the folder.
+    std::function<void(const std::string& file, const std::string& other)> plant;
+    bool readOnlyFolder;
+    int16_t result;
+};
+
+// Whatever holds the export file's name, the file is made anew or not at all: no open blocks, no other name
+// is written through a link, and an entry that cannot be removed fails the export with -23. Run as an
+// ordinary user, so that a read-only folder means what it says.
+TEST_F(Fault, AStaleEntryUnderTheFileNameIsReplacedOrFailsTheExport) {
+    const auto fifo = [](const std::string& file, const std::string&) { mkfifo(file.c_str(), 0600); };
+    const auto hardLink = [](const std::string& file, const std::string& other) {
+        fs::create_hard_link(other, file);
+    };
+    const auto link = [](const std::string& file, const std::string& other) {
+        fs::create_symlink(other, file);
+    };
+    const auto linkToFolder = [](const std::string& file, const std::string& other) {
+        fs::create_symlink(fs::path(other).parent_path(), file);
+    };
+    const auto dangling = [](const std::string& file, const std::string& other) {
+        fs::create_symlink(other + ".missing", file);
+    };
+    const auto folder = [](const std::string& file, const std::string&) {
+        fs::create_directories(file);
+        testfiles::WriteText(file + "/inner", "inner");
+    };
+    const auto plainFile = [](const std::string& file, const std::string&) {
+        testfiles::WriteText(file, "stale");
+    };
+    const StaleEntry cases[] = {
+        {"a FIFO", fifo, false, exportNoErr},
+        {"a FIFO in a read-only folder", fifo, true, exportErrOpenFailed},
+        {"a hard link", hardLink, false, exportNoErr},
+        {"a hard link in a read-only folder", hardLink, true, exportErrOpenFailed},
+        {"a link to a file in a read-only folder", link, true, exportErrOpenFailed},
+        {"a link to a folder", linkToFolder, false, exportNoErr},
+        {"a dangling link", dangling, false, exportNoErr},
+        {"a folder", folder, false, exportErrOpenFailed},
+        {"a file in a read-only folder", plainFile, true, exportErrOpenFailed},
+    };
+    Document document(plugInModeGray16, 16, 1, 4, 2, "Stale");
+    document.FillPattern();
+    const std::string file = FileOf("Stale.ppm");
+    const std::string other = scratch.Join("other/precious.txt");
+    const std::string failures = testfiles::RunInChild([&] {
+        // An open that blocks ends the child, and the test with it.
+        alarm(20);
+        testfiles::Report report;
+        if (geteuid() == 0) {
+            report.Expect(testfiles::BecomeNobody(scratch.Path()).empty(), "cannot leave root");
+        }
+        for (const StaleEntry& c : cases) {
+            const std::string at = std::string(c.what) + ": ";
+            fs::remove_all(scratch.Join("other"));
+            fs::create_directories(scratch.Join("other"));
+            testfiles::WriteText(other, "precious");
+            std::error_code absent;
+            fs::permissions(Folder(), fs::perms::owner_all, absent);
+            fs::remove_all(Folder());
+            fs::create_directories(Folder());
+            c.plant(file, other);
+            struct stat planted {};
+            lstat(file.c_str(), &planted);
+            if (c.readOnlyFolder) {
+                chmod(Folder().c_str(), 0500);
+            }
+            TestHost host(document);
+            const int16_t result = host.Export(module);
+            report.Expect(result == c.result, at + "result " + std::to_string(result));
+            report.Expect(testfiles::ReadText(other) == "precious", at + "the other name's file changed");
+            std::vector<std::string> beside;
+            for (const auto& entry : fs::directory_iterator(scratch.Join("other"))) {
+                beside.push_back(entry.path().filename().string());
+            }
+            report.Expect(beside == std::vector<std::string>{"precious.txt"},
+                          at + "something was added beside the other name");
+            struct stat now {};
+            const bool present = lstat(file.c_str(), &now) == 0;
+            if (c.result == exportNoErr) {
+                report.Expect(present && S_ISREG(now.st_mode) && now.st_nlink == 1 &&
+                                  testfiles::ReadBytes(file) == testhost::ExpectedFile(document),
+                              at + "the export file is not a new regular file with the document");
+            } else {
+                report.Expect(present && now.st_ino == planted.st_ino && now.st_mode == planted.st_mode,
+                              at + "the entry was changed");
+            }
+        }
+        fs::permissions(Folder(), fs::perms::owner_all);
+        return report.Text();
+    });
+    EXPECT_EQ(failures, "");
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <grp.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +23,22 @@ std::map<int, std::string> OpenDescriptors() {
         it = fcntl(it->first, F_GETFD) == -1 ? fds.erase(it) : std::next(it);
     }
     return fds;
+}
+
+std::string BecomeNobody(const std::string& tree) {
+    const uid_t nobody = 65534;
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(tree, error);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        lchown(it->path().c_str(), nobody, nobody);
+    }
+    if (lchown(tree.c_str(), nobody, nobody) != 0 || setgroups(0, nullptr) != 0 || setgid(nobody) != 0 ||
+        setuid(nobody) != 0) {
+        return "cannot become nobody";
+    }
+    // A process that changed its user loses access to its own /proc entries unless it stays dumpable.
+    prctl(PR_SET_DUMPABLE, 1);
+    return "";
 }
 
 std::string RunInChild(const std::function<std::string()>& body) {

@@ -12,6 +12,24 @@ namespace testfiles {
 // The open descriptors, each with what it refers to.
 std::map<int, std::string> OpenDescriptors();
 
+// Failures of checks made in a child, collected as text for the parent to report.
+class Report {
+public:
+    void Expect(bool ok, const std::string& what) {
+        if (!ok) {
+            text += what + "; ";
+        }
+    }
+    const std::string& Text() const { return text; }
+
+private:
+    std::string text;
+};
+
+// Root passes every permission check, so what needs an ordinary user runs as nobody: the tree is handed to
+// nobody and the process becomes nobody, for good (call it in a child). Empty on success, else what failed.
+std::string BecomeNobody(const std::string& tree);
+
 // Runs body in a forked child and returns what it reported: empty when every check in it held, else the
 // failures it described, or how the child died.
 std::string RunInChild(const std::function<std::string()>& body);

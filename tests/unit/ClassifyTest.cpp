@@ -1,9 +1,11 @@
 // Which documents the export supports, and the buffer each one gets.
 #include "Export/Classify.h"
 #include "ConvertBuffer/ConvertBuffer.h"
+#include "Error.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <functional>
 
@@ -145,6 +147,32 @@ TEST(ClassifyMode, DestroyBufferOnNullDoesNothing) {
     DestroyBuffer(buffer);
     DestroyBuffer(buffer);
     EXPECT_EQ(buffer, nullptr);
+}
+
+// What an export can finish: the buffer's last plane count and the smallest document are the edges.
+TEST(Exportable, NeedsPixelsAndPlanesTheBufferHolds) {
+    struct Case {
+        int16_t mode;
+        int16_t planes;
+        int32_t width;
+        int32_t height;
+        bool exportable;
+    };
+    const Case cases[] = {
+        {plugInModeRGBColor, 3, 1, 1, true},      {plugInModeRGBColor, 30000, 1, 1, true},
+        {plugInModeRGBColor, 30001, 1, 1, false}, {plugInModeGrayScale, 32767, 1, 1, false},
+        {plugInModeRGBColor, 3, 0, 1, false},     {plugInModeRGBColor, 3, 1, 0, false},
+        {plugInModeRGBColor, 3, -1, 5, false},    {plugInModeRGBColor, 3, INT32_MIN, INT32_MIN, false},
+        {plugInModeRGBColor, 2, 1, 1, false},     {plugInModeGrayScale, -1, 1, 1, false},
+    };
+    for (const Case& c : cases) {
+        ExportRecord record = Record(c.mode, 8, c.planes);
+        record.imageSize32.h = c.width;
+        record.imageSize32.v = c.height;
+        EXPECT_EQ(IsExportable(&record), c.exportable)
+            << c.mode << " " << c.planes << " planes " << c.width << " x " << c.height;
+    }
+    EXPECT_THROW(IsExportable(nullptr), EError);
 }
 
 } // namespace

@@ -33,9 +33,11 @@ protected:
 TEST_F(Files, OpenWriteCloseLifecycle) {
     const std::string path = scratch.Join("file");
     testfiles::WriteText(path, "old contents");
+    fs::create_hard_link(path, scratch.Join("other-name"));
     int fd = -1;
     ASSERT_TRUE(_sys::OpenFile(fd, path, true, true));
-    EXPECT_EQ(fs::file_size(path), 0u) << "an existing file is emptied";
+    EXPECT_EQ(fs::file_size(path), 0u) << "an existing file is replaced by an empty one";
+    EXPECT_EQ(testfiles::ReadText(scratch.Join("other-name")), "old contents") << "not emptied in place";
     EXPECT_TRUE(_sys::WriteFile(fd, "abc", 3));
     EXPECT_TRUE(_sys::CloseFile(fd));
     EXPECT_EQ(fd, -1);
@@ -55,14 +57,59 @@ TEST_F(Files, OpenFailuresLeaveNoDescriptor) {
     EXPECT_EQ(fd, -1);
 }
 
-TEST_F(Files, ALinkInTheFilesPlaceIsNeverWrittenThrough) {
+TEST_F(Files, ALinkInTheFilesPlaceIsReplacedNeverWrittenThrough) {
     const std::string target = scratch.Join("target");
     testfiles::WriteText(target, "keep");
     fs::create_symlink(target, scratch.Join("link"));
     int fd = -1;
-    EXPECT_FALSE(_sys::OpenFile(fd, scratch.Join("link"), true, true));
-    EXPECT_EQ(fd, -1);
+    ASSERT_TRUE(_sys::OpenFile(fd, scratch.Join("link"), true, true));
+    EXPECT_TRUE(_sys::WriteFile(fd, "new", 3));
+    _sys::CloseFile(fd);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(scratch.Join("link"))));
+    EXPECT_EQ(testfiles::ReadText(scratch.Join("link")), "new");
     EXPECT_EQ(testfiles::ReadText(target), "keep");
+}
+
+// After the check, the folder is reached through the descriptor the check was made on, whatever is found
+// under its path later; once released, the path is what counts again.
+TEST_F(Files, TheCheckedFolderIsTheFolderUsed) {
+    const std::string checked = scratch.Join("export");
+    const std::string moved = scratch.Join("moved");
+    const std::string victim = scratch.Join("victim");
+    fs::create_directories(checked);
+    fs::create_directories(victim);
+    testfiles::WriteText(checked + "/old", "old");
+    testfiles::WriteText(victim + "/precious", "precious");
+    ASSERT_TRUE(_sys::SecureFolder(checked));
+    fs::rename(checked, moved);
+    fs::create_symlink(victim, checked);
+
+    EXPECT_EQ(_hlp::GetFolderEntries(checked), std::vector<std::string>{"old"});
+    _sys::CleanFolder(checked);
+    int fd = -1;
+    ASSERT_TRUE(_sys::OpenFile(fd, checked + "/new", true, true));
+    _sys::CloseFile(fd);
+    EXPECT_EQ(Sorted(_hlp::GetFolderEntries(moved)), std::vector<std::string>{"new"});
+    EXPECT_TRUE(_sys::RemoveFile(checked + "/new"));
+    EXPECT_TRUE(fs::is_empty(moved));
+    EXPECT_EQ(_hlp::GetFolderEntries(victim), std::vector<std::string>{"precious"});
+
+    _sys::ReleaseFolder();
+    EXPECT_EQ(_hlp::GetFolderEntries(checked), std::vector<std::string>{"precious"}) << "the path again";
+    EXPECT_FALSE(_sys::SecureFolder(checked)) << "a link is never checked in";
+    EXPECT_EQ(testfiles::ReadText(victim + "/precious"), "precious");
+}
+
+TEST_F(Files, RemoveFileTakesFilesAndLinksButNoFolder) {
+    testfiles::WriteText(scratch.Join("file"), "");
+    fs::create_directories(scratch.Join("folder"));
+    fs::create_symlink(scratch.Join("folder"), scratch.Join("link"));
+    EXPECT_TRUE(_sys::RemoveFile(scratch.Join("file")));
+    EXPECT_TRUE(_sys::RemoveFile(scratch.Join("link")));
+    EXPECT_FALSE(_sys::RemoveFile(scratch.Join("folder")));
+    EXPECT_FALSE(_sys::RemoveFile(scratch.Join("missing")));
+    EXPECT_TRUE(fs::is_directory(scratch.Join("folder")));
+    EXPECT_THROW(_sys::RemoveFile(""), EError);
 }
 
 TEST_F(Files, MissingArgumentsThrowBeforeAnythingHappens) {
@@ -77,6 +124,7 @@ TEST_F(Files, MissingArgumentsThrowBeforeAnythingHappens) {
     EXPECT_THROW(_sys::CreateFolder(""), EError);
     EXPECT_THROW(_sys::CleanFolder(""), EError);
     EXPECT_THROW(_sys::SecureFolder(""), EError);
+    EXPECT_THROW(_sys::RemoveFile(""), EError);
 }
 
 TEST_F(Files, AFailedWriteIsReported) {
@@ -205,6 +253,71 @@ TEST_F(TempFolder, UnusableTmpdirFallsBackOnAPrivateFolder) {
         EXPECT_EQ(path, Fallback());
     }
     EXPECT_EQ(ModeOf(Fallback()), 0700u);
+}
+
+// Only a folder nobody else can write to is used as it is; a shared one with the sticky bit holds a private
+// folder of the user's; anything else is passed over for the private folder under /tmp.
+TEST_F(TempFolder, OnlyAPrivateTmpdirIsUsedAsItIs) {
+    struct Case {
+        const char* name;
+        mode_t mode;
+        bool foreign; // owned by another user (root only)
+        std::string expected;
+    };
+    const std::string uid = std::to_string(geteuid());
+    const Case cases[] = {
+        {"private", 0700, false, scratch.Join("private")},
+        {"readable", 0755, false, scratch.Join("readable")},
+        {"shared-sticky", 01777, false, scratch.Join("shared-sticky/quenfield-" + uid)},
+        {"group-sticky", 01770, false, scratch.Join("group-sticky/quenfield-" + uid)},
+        {"other-writable", 0777, false, Fallback()},
+        {"group-writable", 0770, false, Fallback()},
+        {"foreign", 0755, true, Fallback()},
+        {"foreign-sticky", 01777, true, scratch.Join("foreign-sticky/quenfield-" + uid)},
+    };
+    for (const Case& c : cases) {
+        if (c.foreign && geteuid() != 0) {
+            continue;
+        }
+        const std::string folder = scratch.Join(c.name);
+        fs::create_directories(folder);
+        ASSERT_EQ(chmod(folder.c_str(), c.mode), 0);
+        if (c.foreign) {
+            ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+        }
+        testfiles::ScopedEnv env("TMPDIR", folder);
+        std::string path;
+        EXPECT_TRUE(_sys::GetTempFolder(path)) << c.name;
+        EXPECT_EQ(path, c.expected) << c.name;
+        EXPECT_EQ(ModeOf(path), c.expected == folder ? c.mode : 0700u) << c.name;
+    }
+}
+
+TEST_F(TempFolder, APrivateFolderPlantedInASharedOneIsRefused) {
+    const std::string shared = scratch.Join("shared");
+    fs::create_directories(shared);
+    chmod(shared.c_str(), 01777);
+    const std::string mine = shared + "/quenfield-" + std::to_string(geteuid());
+    testfiles::ScopedEnv env("TMPDIR", shared);
+
+    fs::create_directories(scratch.Join("elsewhere"));
+    fs::create_symlink(scratch.Join("elsewhere"), mine);
+    std::string path = "stale";
+    EXPECT_FALSE(_sys::GetTempFolder(path)) << "a link in its place";
+    EXPECT_TRUE(path.empty());
+    fs::remove(mine);
+
+    if (geteuid() == 0) {
+        fs::create_directories(mine);
+        ASSERT_EQ(chown(mine.c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(_sys::GetTempFolder(path)) << "another user's folder";
+        fs::remove(mine);
+    }
+    fs::create_directories(mine);
+    chmod(mine.c_str(), 0777);
+    EXPECT_TRUE(_sys::GetTempFolder(path));
+    EXPECT_EQ(path, mine);
+    EXPECT_EQ(ModeOf(mine), 0700u) << "narrowed to the user's own";
 }
 
 TEST_F(TempFolder, ATmpdirLongerThan255BytesFails) {
