@@ -65,7 +65,7 @@ std::optional<ExportedFile> FindExportedFile() {
         }
         const auto time = entry.last_write_time(error);
         if (!newest || time > newestTime) {
-            newest = ExportedFile{entry.path(), "", "", entry.file_size(error)};
+            newest = ExportedFile{entry.path(), "", "", entry.file_size(error), time};
             newestTime = time;
         }
     }
@@ -73,6 +73,21 @@ std::optional<ExportedFile> FindExportedFile() {
         DescribeHeader(*newest);
     }
     return newest;
+}
+
+bool RemoveUnfinishedFile(const std::optional<ExportedFile>& before) {
+    const std::optional<ExportedFile> now = FindExportedFile();
+    if (!now || (before && before->path == now->path && before->written == now->written)) {
+        return false;
+    }
+    // Through the folder's descriptor, so a folder swapped in meanwhile is not where a file is removed.
+    const int folder = open(ExportFolder().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) {
+        return false;
+    }
+    const bool removed = unlinkat(folder, now->path.filename().c_str(), 0) == 0;
+    close(folder);
+    return removed;
 }
 
 } // namespace host

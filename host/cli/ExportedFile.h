@@ -14,12 +14,17 @@ struct ExportedFile {
     std::string format; // "PPM, 16-bit" or "PFM, 32-bit float", or what the header says it is not
     std::string size;   // "WxH" as the header gives it
     uintmax_t bytes = 0;
+    std::filesystem::file_time_type
+        written; // tells a file rewritten under the same name from the earlier one
 };
 
 // QuenfieldImport in the user's temporary folder, found as the plug-in finds it.
 std::filesystem::path ExportFolder();
 // The newest file in the export folder (the plug-in empties it before each export).
 std::optional<ExportedFile> FindExportedFile();
+// Removes the newest file in the export folder when it is not the one found before an export began: what a
+// failed or cancelled export left of its file. True when a file was removed.
+bool RemoveUnfinishedFile(const std::optional<ExportedFile>& before);
 
 } // namespace host
 

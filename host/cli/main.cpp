@@ -26,7 +26,7 @@ std::filesystem::path DefaultPluginPath() {
 
 int main(int argc, char** argv) {
     CLI::App app{
-        "Exports image files (TIFF, PNG, OpenEXR) through an export plug-in, playing the part of the "
+        "Exports image files (TIFF, PNG, JPEG, OpenEXR) through an export plug-in, playing the part of the "
         "image editor: the plug-in writes each image as PPM or PFM and hands it to its companion "
         "application.",
         "quenfield-export"};
@@ -35,7 +35,19 @@ int main(int argc, char** argv) {
     app.add_option("--plugin", plugin, "The export plug-in module to load")->capture_default_str();
     std::vector<std::string> images;
     app.add_option("IMAGE", images, "Image files to export, one after the other");
+    uint32_t page = 1;
+    app.add_option("--page", page, "Which page of a multi-page TIFF to export, counted from 1")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
     CLI::App* about = app.add_subcommand("about", "Show the plug-in's About box");
+    std::string companion = host::DefaultCompanionPath().string();
+    CLI::App* registerCompanion = app.add_subcommand(
+        "register", "Register the companion application for you, so that the plug-in can start it (a desktop "
+                    "entry in ~/.local/share/applications, or in $XDG_DATA_HOME/applications)");
+    registerCompanion->add_option("--companion", companion, "The companion program to register")
+        ->capture_default_str();
+    CLI::App* unregisterCompanion =
+        app.add_subcommand("unregister", "Remove the desktop entry that 'register' wrote");
     validate::ValidateOptions checks;
     CLI::App* validate = app.add_subcommand(
         "validate",
@@ -53,8 +65,10 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     validate->add_option("--check", checks.checks, "Run only the checks of these names");
     app.require_subcommand(0, 1);
-    app.footer("Exit status: 0 when every image was exported and handed to the companion application, 1 "
-               "otherwise, 2 for a wrong command line.");
+    app.footer("A file whose name begins with - follows --, as in: quenfield-export -- -photo.jpg\n"
+               "Ctrl-C stops the export under way, removes its unfinished file and skips the rest.\n"
+               "Exit status: 0 when every image was exported and handed to the companion application, 1 "
+               "otherwise, 2 for a wrong command line, 130 after Ctrl-C.");
 
     try {
         app.parse(argc, argv);
@@ -64,6 +78,12 @@ int main(int argc, char** argv) {
     if (about->parsed()) {
         return host::RunAbout(plugin);
     }
+    if (registerCompanion->parsed()) {
+        return host::RunRegister(companion);
+    }
+    if (unregisterCompanion->parsed()) {
+        return host::RunUnregister();
+    }
     if (validate->parsed()) {
         checks.plugin = plugin;
         return validate::RunValidate(checks);
@@ -72,5 +92,5 @@ int main(int argc, char** argv) {
         std::cerr << "quenfield-export: no image given; see quenfield-export --help\n";
         return 2;
     }
-    return host::RunExport(plugin, images);
+    return host::RunExport(plugin, images, page);
 }

@@ -40,7 +40,7 @@ protected:
     void TearDown() override { fs::remove_all(folder_); }
 
     void ExpectRowsInAnyOrder(const fs::path& path) {
-        std::unique_ptr<host::RowSource> source = host::OpenImage(path);
+        std::unique_ptr<host::RowSource> source = host::OpenImage(path).rows;
         ASSERT_EQ(source->Info().width, kWidth);
         ASSERT_EQ(source->Info().height, kHeight);
         ASSERT_EQ(source->Info().channels, 3);
