@@ -23,15 +23,12 @@ std::string EscapeValue(const std::string& text) {
     return escaped;
 }
 
-// One argument of an Exec line: always in double quotes, inside which ", `, $ and \ take a backslash, and %
-// is doubled so that it is not read as a field code.
+// One argument of an Exec line: always in double quotes, inside which ", `, $ and \ take a backslash.
 std::string ExecArgument(const std::string& argument) {
     std::string quoted = "\"";
     for (const char c : argument) {
         if (c == '"' || c == '`' || c == '$' || c == '\\') {
             quoted += '\\';
-        } else if (c == '%') {
-            quoted += '%';
         }
         quoted += c;
     }
@@ -53,6 +50,10 @@ std::string CompanionEntry(const std::filesystem::path& program) {
     if (path.find_first_of("\n\r") != std::string::npos) {
         throw std::invalid_argument(
             "the companion's path holds a line break, which a desktop entry cannot hold");
+    }
+    // An entry would write it %%, and GIO looks for the program under that name before it expands the %%.
+    if (path.find('%') != std::string::npos) {
+        throw std::invalid_argument("the companion's path holds a %, which GIO cannot start a program from");
     }
     return "[Desktop Entry]\n"
            "Type=Application\n"

@@ -11,7 +11,7 @@ namespace host {
 // looks first.
 std::filesystem::path UserApplicationsFolder();
 // The entry that starts this program on the exported file, the program named by its absolute path. Throws
-// std::invalid_argument for a path an entry cannot hold (a line break).
+// std::invalid_argument for a path an entry cannot hold (a line break) or GIO cannot start (a %).
 std::string CompanionEntry(const std::filesystem::path& program);
 // The path with the home folder written as ~, for messages.
 std::string ShortPath(const std::filesystem::path& path);

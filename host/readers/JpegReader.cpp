@@ -100,6 +100,10 @@ public:
     const DocumentInfo& Info() const override { return info_; }
 
     const void* Row(uint32_t y) override {
+        // A wide row is asked for in several segments: the row just read is still at hand.
+        if (y + 1 == nextRow_) {
+            return row_.data();
+        }
         if (y < nextRow_) {
             Close();
             Open();

@@ -101,6 +101,10 @@ public:
         if (interlaced_) {
             return whole_.data() + size_t(y) * info_.RowBytes();
         }
+        // A wide row is asked for in several segments: the row just read is still at hand.
+        if (y + 1 == nextRow_) {
+            return row_.data();
+        }
         if (y < nextRow_) {
             Restart();
         }
