@@ -19,7 +19,8 @@ std::string Timestamp() {
 } // namespace
 
 void LogImport(const std::filesystem::path& folder, const std::string& line) {
-    std::cerr << "quenfield-import: " << line << std::endl;
+    // One write, so that the line stays whole beside the host's output on the same terminal.
+    std::cerr << ("quenfield-import: " + line + "\n") << std::flush;
     std::error_code error;
     if (folder.empty() || !std::filesystem::is_directory(folder, error)) {
         return;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstring>
 #include <functional>
 
@@ -23,6 +25,11 @@ struct ClassCase {
     EInputFormat format;
     EBuffer buffer;
 };
+
+// Printed by the test framework in place of the object's bytes.
+void PrintTo(const ClassCase& c, std::ostream* os) {
+    *os << "mode " << c.mode << ", depth " << c.depth << ", " << c.planes << " planes";
+}
 
 ExportRecord Record(int16_t mode, int16_t depth, int16_t planes) {
     ExportRecord record;
