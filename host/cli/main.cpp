@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <iostream>
 #include <system_error>
 
@@ -24,6 +25,26 @@ std::filesystem::path DefaultPluginPath() {
 
 } // namespace host
 
+namespace {
+
+// A file whose name begins with - reads as an unknown option; when it is a file, say how to name it.
+void HintAtDashDash(const CLI::ParseError& error) {
+    const auto* extras = dynamic_cast<const CLI::ExtrasError*>(&error);
+    const std::string text = error.what();
+    const std::string lead = "The following argument was not expected: ";
+    if (extras == nullptr || text.compare(0, lead.size(), lead) != 0) {
+        return;
+    }
+    const std::string argument = text.substr(lead.size());
+    std::error_code missing;
+    if (!argument.empty() && argument[0] == '-' && std::filesystem::exists(argument, missing)) {
+        std::cerr << "To export the file " << argument << ", put -- before it: quenfield-export -- "
+                  << argument << "\n";
+    }
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     CLI::App app{
         "Exports image files (TIFF, PNG, JPEG, OpenEXR) through an export plug-in, playing the part of the "
@@ -37,7 +58,15 @@ int main(int argc, char** argv) {
     app.add_option("IMAGE", images, "Image files to export, one after the other");
     uint32_t page = 1;
     app.add_option("--page", page, "Which page of a multi-page TIFF to export, counted from 1")
-        ->check(CLI::PositiveNumber)
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                char* end = nullptr;
+                const unsigned long number = std::strtoul(value.c_str(), &end, 10);
+                const bool whole = !value.empty() && *end == '\0' && value[0] != '-';
+                return whole && number > 0 ? std::string()
+                                           : value + " is not a page number; pages are counted from 1";
+            },
+            "N"))
         ->capture_default_str();
     CLI::App* about = app.add_subcommand("about", "Show the plug-in's About box");
     std::string companion = host::DefaultCompanionPath().string();
@@ -73,7 +102,9 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? 0 : 2;
+        const int status = app.exit(e) == 0 ? 0 : 2;
+        HintAtDashDash(e);
+        return status;
     }
     if (about->parsed()) {
         return host::RunAbout(plugin);

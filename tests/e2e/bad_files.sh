@@ -64,6 +64,23 @@ done
 grep -qF "good.png: exported to $EXPORTS/good.ppm" <<<"$output" || fail "good.png was not exported"
 grep -qxF "14 files: 1 exported, 13 failed, 0 skipped" <<<"$output" || fail "no summary line"
 [ "$(grep -c . <<<"$output")" -eq 15 ] || fail "expected one line per file and the summary"
+# Wrong command lines: status 2 and a message that says what to write instead.
+cp good.png ./-lead.png
+wrong_command() { # expected message, arguments...
+    local expect=$1 status
+    shift
+    set +e
+    "$HOST" "$@" >/dev/null 2>message.txt
+    status=$?
+    set -e
+    [ $status -eq 2 ] || fail "$*: exit status $status, expected 2"
+    grep -qxF -e "$expect" message.txt || fail "$*: no \"$expect\" in: $(cat message.txt)"
+}
+wrong_command "To export the file -lead.png, put -- before it: quenfield-export -- -lead.png" -lead.png
+wrong_command "--page: 0 is not a page number; pages are counted from 1" --page 0 good.png
+wrong_command "--page: two is not a page number; pages are counted from 1" --page two good.png
+"$HOST" -- -lead.png >/dev/null || fail "-- -lead.png was not exported"
+
 # What a failed export wrote of its file is removed (here the last export of the run).
 "$HOST" truncated.jpg >/dev/null && fail "truncated.jpg was exported"
 [ -z "$(ls "$EXPORTS")" ] || fail "the failed export left $(ls "$EXPORTS")"
