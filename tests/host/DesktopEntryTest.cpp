@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <ostream>
 #include <stdexcept>
 #include <thread>
 
@@ -21,7 +22,23 @@ std::string ReadFile(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-class DesktopEntryTest : public ::testing::TestWithParam<const char*> {
+// The folder the program lies in.
+struct Folder {
+    const char* name;
+};
+
+// Printed as it reads, a tab escaped, in place of the framework's byte and text forms.
+void PrintTo(const Folder& folder, std::ostream* os) {
+    for (const char* c = folder.name; *c != '\0'; ++c) {
+        if (*c == '\t') {
+            *os << "\\t";
+        } else {
+            *os << *c;
+        }
+    }
+}
+
+class DesktopEntryTest : public ::testing::TestWithParam<Folder> {
 protected:
     void SetUp() override {
         folder_ = fs::temp_directory_path() / ("quenfield-entry-test-" + std::to_string(::getpid()));
@@ -33,7 +50,7 @@ protected:
 };
 
 TEST_P(DesktopEntryTest, StartsThatProgramOnTheFile) {
-    const fs::path programFolder = folder_ / GetParam();
+    const fs::path programFolder = folder_ / GetParam().name;
     fs::create_directories(programFolder);
     const fs::path program = programFolder / "quenfield-import";
     const fs::path record = folder_ / "started";
@@ -61,18 +78,20 @@ TEST_P(DesktopEntryTest, StartsThatProgramOnTheFile) {
     EXPECT_EQ(ReadFile(record), program.string() + "\n" + exported.string());
 }
 
-std::string FolderName(const ::testing::TestParamInfo<const char*>& info) {
+std::string FolderName(const ::testing::TestParamInfo<Folder>& info) {
     std::string name;
-    for (const char* c = info.param; *c != '\0'; ++c) {
+    for (const char* c = info.param.name; *c != '\0'; ++c) {
         name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
     }
     return name + "_" + std::to_string(info.index);
 }
 
 INSTANTIATE_TEST_SUITE_P(AwkwardFolders, DesktopEntryTest,
-                         ::testing::Values("plain", "with space", "double\"quote", "single'quote",
-                                           "dollar$HOME", "back\\slash", "back`tick`", "semi;colon&amp",
-                                           "tab\there", "unicode-\xC3\xA9t\xC3\xA9"),
+                         ::testing::Values(Folder{"plain"}, Folder{"with space"}, Folder{"double\"quote"},
+                                           Folder{"single'quote"}, Folder{"dollar$HOME"},
+                                           Folder{"back\\slash"}, Folder{"back`tick`"},
+                                           Folder{"semi;colon&amp"}, Folder{"tab\there"},
+                                           Folder{"unicode-\xC3\xA9t\xC3\xA9"}),
                          FolderName);
 
 TEST(DesktopEntry, RefusesPathsAnEntryCannotStart) {
