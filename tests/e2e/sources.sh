@@ -105,6 +105,12 @@ grep -qxF "pages.tif: note: its 2 other pages are not exported (--page N chooses
 "$HOST" palette_alpha.png >alpha.txt 2>/dev/null || true
 grep -qxF "palette_alpha.png: note: its alpha channel is not exported" alpha.txt || fail "no notice of the alpha channel"
 
+# A page that is not there.
+line=$("$HOST" --page 4 pages.tif 2>/dev/null) && fail "page 4 of 3 was exported"
+[ "$line" = "pages.tif: not exported: it has 3 pages; there is no page 4" ] || fail "page 4's line is \"$line\""
+line=$("$HOST" --page 2 gray.jpg 2>/dev/null) && fail "page 2 of a JPEG was exported"
+[ "$line" = "gray.jpg: not exported: it has only one page; there is no page 2" ] || fail "the JPEG's line is \"$line\""
+
 convert smooth.ppm -colorspace CMYK cmyk.jpg
 line=$("$HOST" cmyk.jpg 2>/dev/null) && fail "the CMYK JPEG was exported"
 [ "$line" = "cmyk.jpg: not exported: CMYK colour (a print-ready JPEG) is not supported; convert it to RGB first" ] ||
