@@ -16,14 +16,10 @@ work=$(mktemp -d /var/tmp/quenfield-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 
-# The benchmark library colours its table whenever TERM names a colour terminal, also into a file.
-color=false
-[ -t 1 ] && color=auto
-
 echo "== conversion loop against memcpy"
 echo "(A \"Library was built as DEBUG\" warning concerns Debian's build of the benchmark library, not this"
 echo "project's code, which is built here as Release.)"
-"$build/bench/convert_bench" --benchmark_min_time=0.2 --benchmark_color=$color
+"$build/bench/convert_bench" --benchmark_min_time=0.2
 
 echo
 echo "== whole exports against the write floor"
