@@ -6,6 +6,7 @@
 #include "ConvertBuffer/ConvertBuffer.h"
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -106,6 +107,10 @@ void RegisterCase(const std::string& label, unsigned int planes) {
 // The console output as usual, plus the median throughput of each benchmark for the closing table.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal: the library's own choice looks at TERM alone, and a log file would keep the
+    // escape codes.
+    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) == 1 ? OO_ColorTabular : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {

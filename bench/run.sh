@@ -18,6 +18,8 @@ trap 'rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 
 echo "== conversion loop against memcpy"
+echo "(A \"Library was built as DEBUG\" warning concerns Debian's build of the benchmark library, not this"
+echo "project's code, which is built here as Release.)"
 "$build/bench/convert_bench" --benchmark_min_time=0.2
 
 echo

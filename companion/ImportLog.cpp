@@ -57,7 +57,8 @@ std::filesystem::path LogFile() {
 }
 
 void LogImport(const std::string& line) {
-    std::cerr << "quenfield-import: " << line << std::endl;
+    // One write, so that the line stays whole beside the host's output on the same terminal.
+    std::cerr << ("quenfield-import: " + line + "\n") << std::flush;
     Append(LogFile(), Timestamp() + ' ' + line + '\n');
 }
 

@@ -8,8 +8,8 @@ PACKAGES="
     clang libclang-rt-14-dev gcc-multilib g++-multilib
     libgtest-dev libgmock-dev libbenchmark-dev
     libglib2.0-dev dbus-daemon
-    libtiff-dev libpng-dev libopenexr-dev libcli11-dev
-    tmux netpbm imagemagick libtiff-tools time
+    libtiff-dev libpng-dev libjpeg-dev libopenexr-dev libcli11-dev
+    tmux netpbm imagemagick libtiff-tools libjpeg-turbo-progs time
     dpkg-dev file lintian desktop-file-utils groff-base man-db bsdextrautils bash-completion
 "
 
@@ -26,7 +26,18 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
     SUDO="sudo"
 fi
+# apt and debconf talk on both streams even when all goes well (debconf about its frontend and apt-utils):
+# their words are shown only when a step fails.
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+quietly() {
+    if ! "$@" >"$log" 2>&1; then
+        cat "$log" >&2
+        echo "install-deps: failed: $*" >&2
+        exit 1
+    fi
+}
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
+quietly $SUDO apt-get update
 # shellcheck disable=SC2086
-$SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null
+quietly $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing

@@ -57,4 +57,4 @@ while ! tail -n +$((logged + 1)) "$importlog" 2>/dev/null | grep -qF "as $import
     sleep 0.1
     waited=$((waited + 1))
 done
-echo "Done: the plug-in exported the sample and the companion imported it as $imported"
+echo "Done: the plug-in exported the sample and the companion imported it as ${imported#"$root"/}"

@@ -17,11 +17,18 @@ namespace {
 // Long enough for a companion that starts slowly; it only runs out when no companion takes the file.
 constexpr std::chrono::seconds kHandOffTimeout{10};
 
+enum class Outcome { Exported, Kept, Failed };
+
 struct FileReport {
-    bool exported = false;
+    Outcome outcome = Outcome::Failed;
     std::string line;
+    std::vector<std::string> notices;
     std::filesystem::path handedOff; // the file given to the companion, if one was
 };
+
+std::string Code(int16_t result) {
+    return " (" + std::to_string(result) + ")";
+}
 
 std::string ExportedFileWords(const std::optional<ExportedFile>& file) {
     if (!file) {
@@ -34,49 +41,89 @@ std::string ExportedFileWords(const std::optional<ExportedFile>& file) {
     return words + ", " + std::to_string(file->bytes) + " bytes)";
 }
 
-FileReport Report(const std::string& image, const ExportOutcome& outcome) {
-    const std::string code = " (" + std::to_string(outcome.result) + ")";
+std::string Label(const std::string& image, const OpenedImage& opened) {
+    if (opened.pages == 1) {
+        return image;
+    }
+    return image + " (page " + std::to_string(opened.page) + " of " + std::to_string(opened.pages) + ")";
+}
+
+// What the export file does not hold of the source, one line each.
+std::vector<std::string> Notices(const OpenedImage& opened) {
+    std::vector<std::string> notices;
+    const DocumentInfo& info = opened.rows->Info();
+    const int extra = info.channels - (info.color == ColorModel::Gray ? 1 : 3);
+    if (extra == 1) {
+        notices.push_back("its alpha channel is not exported");
+    } else if (extra > 1) {
+        notices.push_back("its alpha and " + std::to_string(extra - 1) +
+                          " further extra channels are not exported");
+    }
+    if (opened.pages > 1) {
+        const uint32_t others = opened.pages - 1;
+        notices.push_back("its " + std::to_string(others) +
+                          (others == 1 ? " other page is" : " other pages are") +
+                          " not exported (--page N chooses one)");
+    }
+    return notices;
+}
+
+// A failed or cancelled export leaves no file: the plug-in removes what it wrote.
+FileReport Report(const std::string& label, const ExportOutcome& outcome) {
     switch (outcome.result) {
     case exportNoErr: {
         const std::optional<ExportedFile> file = FindExportedFile();
-        return {true, image + ": " + ExportedFileWords(file) + "; the companion application was started",
+        return {Outcome::Exported,
+                label + ": " + ExportedFileWords(file) + "; the companion application was started",
+                {},
                 file ? file->path : std::filesystem::path()};
     }
     case exportErrCompanionNotLaunched:
-        return {false,
-                image + ": " + ExportedFileWords(FindExportedFile()) + ", but " +
-                    DescribeResult(outcome.result) + code + "; the file is kept",
+        return {Outcome::Kept,
+                label + ": " + ExportedFileWords(FindExportedFile()) +
+                    " and kept there: " + DescribeResult(outcome.result) + Code(outcome.result),
+                {},
                 {}};
     default: {
-        std::string line = image + ": not exported: " + DescribeResult(outcome.result) + code;
+        std::string line = label + ": not exported: " + DescribeResult(outcome.result);
         if (!outcome.hostError.empty()) {
             line += ": " + outcome.hostError;
         }
-        return {false, line, {}};
+        return {Outcome::Failed, line + Code(outcome.result), {}, {}};
     }
     }
 }
 
-FileReport ExportOne(PluginLibrary& plugin, const std::string& image) {
+FileReport ExportOne(PluginLibrary& plugin, const std::string& image, uint32_t page) {
     try {
-        std::unique_ptr<RowSource> document = OpenImage(image);
+        const OpenedImage opened = OpenImage(image, page);
+        RowSource& document = *opened.rows;
         ExportOutcome outcome;
         {
-            ProgressBar bar(document->Info().name);
+            ProgressBar bar(document.Info().name);
             ExportObserver observer{[&bar](int32_t row, int32_t total) { bar.Update(row, total); },
                                     [] { return InterruptScope::Requested(); }};
-            ExportSession session(plugin, *document, observer);
+            ExportSession session(plugin, document, observer);
             outcome = session.Run();
         }
-        return Report(image, outcome);
+        FileReport report = Report(Label(image, opened), outcome);
+        if (report.outcome != Outcome::Failed) {
+            report.notices = Notices(opened);
+        }
+        return report;
     } catch (const std::exception& e) {
-        return {false, image + ": not exported: " + e.what(), {}};
+        return {Outcome::Failed, image + ": not exported: " + e.what(), {}, {}};
     }
+}
+
+std::string Count(size_t n, const char* what) {
+    return std::to_string(n) + " " + what;
 }
 
 } // namespace
 
-int RunExport(const std::filesystem::path& pluginPath, const std::vector<std::string>& images) {
+int RunExport(const std::filesystem::path& pluginPath, const std::vector<std::string>& images,
+              uint32_t page) {
     std::unique_ptr<PluginLibrary> plugin;
     try {
         plugin = std::make_unique<PluginLibrary>(pluginPath);
@@ -85,17 +132,39 @@ int RunExport(const std::filesystem::path& pluginPath, const std::vector<std::st
         return 1;
     }
     InterruptScope interrupt;
-    bool allExported = true;
+    size_t exported = 0; // written, whether handed to the companion or kept
+    size_t handed = 0;
+    size_t failed = 0;
+    size_t skipped = 0;
+    std::string keptFile; // set once an export stayed in the folder for want of a companion
     for (size_t i = 0; i < images.size(); ++i) {
         const std::string& image = images[i];
         if (InterruptScope::Requested()) {
             std::cout << image << ": skipped, the run was cancelled" << std::endl;
-            allExported = false;
+            ++skipped;
             continue;
         }
-        const FileReport report = ExportOne(*plugin, image);
+        // The next export would empty the folder, and the file just reported as kept would be gone.
+        if (!keptFile.empty()) {
+            std::cout << image << ": skipped, its export would replace " << keptFile << std::endl;
+            ++skipped;
+            continue;
+        }
+        const FileReport report = ExportOne(*plugin, image, page);
         std::cout << report.line << std::endl;
-        allExported = allExported && report.exported;
+        for (const std::string& notice : report.notices) {
+            std::cout << image << ": note: " << notice << std::endl;
+        }
+        exported += report.outcome != Outcome::Failed;
+        handed += report.outcome == Outcome::Exported;
+        failed += report.outcome == Outcome::Failed;
+        if (report.outcome == Outcome::Kept) {
+            const std::optional<ExportedFile> file = FindExportedFile();
+            keptFile = file ? file->path.filename().string() : image;
+            std::cerr << "quenfield-export: 'quenfield-export register' registers the reference companion "
+                         "application for you"
+                      << std::endl;
+        }
         const bool more = i + 1 < images.size();
         if (more && !report.handedOff.empty() &&
             !HandOffWatch(report.handedOff).AwaitTaken(kHandOffTimeout)) {
@@ -103,7 +172,14 @@ int RunExport(const std::filesystem::path& pluginPath, const std::vector<std::st
                       << " yet; the next export replaces it" << std::endl;
         }
     }
-    return allExported ? 0 : 1;
+    if (images.size() > 1) {
+        std::cout << Count(images.size(), "files") << ": " << Count(exported, "exported") << ", "
+                  << Count(failed, "failed") << ", " << Count(skipped, "skipped") << std::endl;
+    }
+    if (InterruptScope::Requested()) {
+        return kExitInterrupted;
+    }
+    return handed == images.size() ? 0 : 1;
 }
 
 } // namespace host

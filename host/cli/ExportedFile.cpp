@@ -1,6 +1,7 @@
 #include "ExportedFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -45,14 +46,21 @@ void DescribeHeader(ExportedFile& file) {
 } // namespace
 
 std::filesystem::path ExportFolder() {
-    // As the plug-in chooses it: $TMPDIR when it is absolute and names a folder, else a folder of the user's
-    // own under /tmp.
+    // As the plug-in chooses it: $TMPDIR when it is the user's own and nobody else can write to it; inside a
+    // shared folder with the sticky bit, a private quenfield-<uid>; otherwise quenfield-<uid> under /tmp.
+    const std::string own = "quenfield-" + std::to_string(geteuid());
     const char* tmpdir = std::getenv("TMPDIR");
-    std::error_code error;
-    if (tmpdir != nullptr && tmpdir[0] == '/' && std::filesystem::is_directory(tmpdir, error)) {
-        return std::filesystem::path(tmpdir) / "QuenfieldImport";
+    struct stat info {};
+    if (tmpdir != nullptr && tmpdir[0] == '/' && stat(tmpdir, &info) == 0 && S_ISDIR(info.st_mode)) {
+        const bool foreignWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+        if (info.st_uid == geteuid() && !foreignWrite) {
+            return std::filesystem::path(tmpdir) / "QuenfieldImport";
+        }
+        if (foreignWrite && (info.st_mode & S_ISVTX) != 0) {
+            return std::filesystem::path(tmpdir) / own / "QuenfieldImport";
+        }
     }
-    return std::filesystem::path("/tmp") / ("quenfield-" + std::to_string(geteuid())) / "QuenfieldImport";
+    return std::filesystem::path("/tmp") / own / "QuenfieldImport";
 }
 
 std::optional<ExportedFile> FindExportedFile() {
@@ -65,7 +73,7 @@ std::optional<ExportedFile> FindExportedFile() {
         }
         const auto time = entry.last_write_time(error);
         if (!newest || time > newestTime) {
-            newest = ExportedFile{entry.path(), "", "", entry.file_size(error)};
+            newest = ExportedFile{entry.path(), "", "", entry.file_size(error), time};
             newestTime = time;
         }
     }

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <iostream>
 #include <system_error>
 
@@ -24,9 +25,29 @@ std::filesystem::path DefaultPluginPath() {
 
 } // namespace host
 
+namespace {
+
+// A file whose name begins with - reads as an unknown option; when it is a file, say how to name it.
+void HintAtDashDash(const CLI::ParseError& error) {
+    const auto* extras = dynamic_cast<const CLI::ExtrasError*>(&error);
+    const std::string text = error.what();
+    const std::string lead = "The following argument was not expected: ";
+    if (extras == nullptr || text.compare(0, lead.size(), lead) != 0) {
+        return;
+    }
+    const std::string argument = text.substr(lead.size());
+    std::error_code missing;
+    if (!argument.empty() && argument[0] == '-' && std::filesystem::exists(argument, missing)) {
+        std::cerr << "To export the file " << argument << ", put -- before it: quenfield-export -- "
+                  << argument << "\n";
+    }
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     CLI::App app{
-        "Exports image files (TIFF, PNG, OpenEXR) through an export plug-in, playing the part of the "
+        "Exports image files (TIFF, PNG, JPEG, OpenEXR) through an export plug-in, playing the part of the "
         "image editor: the plug-in writes each image as PPM or PFM and hands it to its companion "
         "application.",
         "quenfield-export"};
@@ -35,7 +56,27 @@ int main(int argc, char** argv) {
     app.add_option("--plugin", plugin, "The export plug-in module to load")->capture_default_str();
     std::vector<std::string> images;
     app.add_option("IMAGE", images, "Image files to export, one after the other");
+    uint32_t page = 1;
+    app.add_option("--page", page, "Which page of a multi-page TIFF to export, counted from 1")
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                char* end = nullptr;
+                const unsigned long number = std::strtoul(value.c_str(), &end, 10);
+                const bool whole = !value.empty() && *end == '\0' && value[0] != '-';
+                return whole && number > 0 ? std::string()
+                                           : value + " is not a page number; pages are counted from 1";
+            },
+            "N"))
+        ->capture_default_str();
     CLI::App* about = app.add_subcommand("about", "Show the plug-in's About box");
+    std::string companion = host::DefaultCompanionPath().string();
+    CLI::App* registerCompanion = app.add_subcommand(
+        "register", "Register the companion application for you, so that the plug-in can start it (a desktop "
+                    "entry in ~/.local/share/applications, or in $XDG_DATA_HOME/applications)");
+    registerCompanion->add_option("--companion", companion, "The companion program to register")
+        ->capture_default_str();
+    CLI::App* unregisterCompanion =
+        app.add_subcommand("unregister", "Remove the desktop entry that 'register' wrote");
     validate::ValidateOptions checks;
     CLI::App* validate = app.add_subcommand(
         "validate",
@@ -53,16 +94,26 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     validate->add_option("--check", checks.checks, "Run only the checks of these names");
     app.require_subcommand(0, 1);
-    app.footer("Exit status: 0 when every image was exported and handed to the companion application, 1 "
-               "otherwise, 2 for a wrong command line.");
+    app.footer("A file whose name begins with - follows --, as in: quenfield-export -- -photo.jpg\n"
+               "Ctrl-C stops the export under way, removes its unfinished file and skips the rest.\n"
+               "Exit status: 0 when every image was exported and handed to the companion application, 1 "
+               "otherwise, 2 for a wrong command line, 130 after Ctrl-C.");
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? 0 : 2;
+        const int status = app.exit(e) == 0 ? 0 : 2;
+        HintAtDashDash(e);
+        return status;
     }
     if (about->parsed()) {
         return host::RunAbout(plugin);
+    }
+    if (registerCompanion->parsed()) {
+        return host::RunRegister(companion);
+    }
+    if (unregisterCompanion->parsed()) {
+        return host::RunUnregister();
     }
     if (validate->parsed()) {
         checks.plugin = plugin;
@@ -72,5 +123,5 @@ int main(int argc, char** argv) {
         std::cerr << "quenfield-export: no image given; see quenfield-export --help\n";
         return 2;
     }
-    return host::RunExport(plugin, images);
+    return host::RunExport(plugin, images, page);
 }

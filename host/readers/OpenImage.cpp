@@ -14,9 +14,16 @@ bool StartsWith(const Signature& bytes, std::initializer_list<unsigned char> pre
     return std::equal(prefix.begin(), prefix.end(), bytes.begin());
 }
 
+OpenedImage OnePage(std::unique_ptr<RowSource> rows, uint32_t page) {
+    if (page != 1) {
+        throw ImageError("it has only one page; there is no page " + std::to_string(page));
+    }
+    return {std::move(rows), 1, 1};
+}
+
 } // namespace
 
-std::unique_ptr<RowSource> OpenImage(const std::filesystem::path& path) {
+OpenedImage OpenImage(const std::filesystem::path& path, uint32_t page) {
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
         throw ImageError("it is a folder");
@@ -32,15 +39,18 @@ std::unique_ptr<RowSource> OpenImage(const std::filesystem::path& path) {
     }
     if (StartsWith(bytes, {'I', 'I', 42, 0}) || StartsWith(bytes, {'M', 'M', 0, 42}) ||
         StartsWith(bytes, {'I', 'I', 43, 0}) || StartsWith(bytes, {'M', 'M', 0, 43})) {
-        return OpenTiff(path);
+        return OpenTiff(path, page);
     }
     if (StartsWith(bytes, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'})) {
-        return OpenPng(path);
+        return OnePage(OpenPng(path), page);
+    }
+    if (StartsWith(bytes, {0xFF, 0xD8, 0xFF})) {
+        return OnePage(OpenJpeg(path), page);
     }
     if (StartsWith(bytes, {0x76, 0x2F, 0x31, 0x01})) {
-        return OpenExr(path);
+        return OnePage(OpenExr(path), page);
     }
-    throw ImageError("not a TIFF, PNG or OpenEXR file");
+    throw ImageError("not a TIFF, PNG, JPEG or OpenEXR file");
 }
 
 } // namespace host

@@ -1,4 +1,4 @@
-// Image files as documents: TIFF, PNG and OpenEXR, read row by row as the plug-in asks for rows.
+// Image files as documents: TIFF, PNG, JPEG and OpenEXR, read row by row as the plug-in asks for rows.
 #ifndef QUENFIELD_HOST_OPENIMAGE_H
 #define QUENFIELD_HOST_OPENIMAGE_H
 
@@ -16,11 +16,20 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Chooses the reader by the file's signature, not its name. Throws ImageError with the reason.
-std::unique_ptr<RowSource> OpenImage(const std::filesystem::path& path);
+// One page of an image file; files of other kinds than TIFF have one page.
+struct OpenedImage {
+    std::unique_ptr<RowSource> rows;
+    uint32_t page = 1; // counted from 1
+    uint32_t pages = 1;
+};
 
-std::unique_ptr<RowSource> OpenTiff(const std::filesystem::path& path);
+// Chooses the reader by the file's signature, not its name. Throws ImageError with the reason, also when the
+// file has no such page.
+OpenedImage OpenImage(const std::filesystem::path& path, uint32_t page = 1);
+
+OpenedImage OpenTiff(const std::filesystem::path& path, uint32_t page);
 std::unique_ptr<RowSource> OpenPng(const std::filesystem::path& path);
+std::unique_ptr<RowSource> OpenJpeg(const std::filesystem::path& path);
 std::unique_ptr<RowSource> OpenExr(const std::filesystem::path& path);
 
 } // namespace host

@@ -1,5 +1,6 @@
 // PNG through libpng, one row per request from the top. An interlaced PNG cannot be read that way: its rows
-// arrive in seven passes, so it is decoded whole into memory.
+// arrive in seven passes, so it is decoded whole into memory. Palette colour, gray below 8 bits and a
+// transparent colour (tRNS) are expanded by libpng into 8-bit RGB, 8-bit gray and an alpha channel.
 #include "OpenImage.h"
 
 #include <png.h>
@@ -50,6 +51,7 @@ bool GuardedSetUp(PngState& state, int bitDepth, bool interlaced) {
     if (setjmp(png_jmpbuf(state.png)) != 0) {
         return false;
     }
+    png_set_expand(state.png);
     // Samples in the processor's byte order, as the host delivers them.
     if (bitDepth == 16 && IsLittleEndian()) {
         png_set_swap(state.png);
@@ -98,6 +100,10 @@ public:
     const void* Row(uint32_t y) override {
         if (interlaced_) {
             return whole_.data() + size_t(y) * info_.RowBytes();
+        }
+        // A wide row is asked for in several segments: the row just read is still at hand.
+        if (y + 1 == nextRow_) {
+            return row_.data();
         }
         if (y < nextRow_) {
             Restart();
@@ -155,8 +161,12 @@ private:
         info_.width = png_get_image_width(state_.png, state_.info);
         info_.height = png_get_image_height(state_.png, state_.info);
         bitDepth_ = png_get_bit_depth(state_.png, state_.info);
-        const int colorType = png_get_color_type(state_.png, state_.info);
         interlaced_ = png_get_interlace_type(state_.png, state_.info) != PNG_INTERLACE_NONE;
+        if (!GuardedSetUp(state_, bitDepth_, interlaced_)) {
+            throw ImageError(std::string("not a readable PNG: ") + state_.error);
+        }
+        // The layout after expansion.
+        const int colorType = png_get_color_type(state_.png, state_.info);
         switch (colorType) {
         case PNG_COLOR_TYPE_GRAY:
             info_ = WithColor(ColorModel::Gray, 1);
@@ -170,18 +180,11 @@ private:
         case PNG_COLOR_TYPE_RGB_ALPHA:
             info_ = WithColor(ColorModel::Rgb, 4);
             break;
-        case PNG_COLOR_TYPE_PALETTE:
-            throw ImageError("indexed (palette) colour is not supported");
         default:
             throw ImageError("its colour type " + std::to_string(colorType) + " is not supported");
         }
-        if (bitDepth_ != 8 && bitDepth_ != 16) {
-            throw ImageError(std::to_string(bitDepth_) + "-bit samples are not supported; 8 and 16-bit are");
-        }
-        info_.sample = bitDepth_ == 8 ? SampleType::UInt8 : SampleType::UInt16;
-        if (!GuardedSetUp(state_, bitDepth_, interlaced_)) {
-            throw ImageError(std::string("not a readable PNG: ") + state_.error);
-        }
+        info_.sample =
+            png_get_bit_depth(state_.png, state_.info) == 16 ? SampleType::UInt16 : SampleType::UInt8;
         if (interlaced_) {
             DecodeWhole();
         } else {

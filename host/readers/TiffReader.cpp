@@ -1,5 +1,7 @@
 // TIFF through libtiff: strips read strip by strip, tiles one row of tiles at a time, so only the band of
-// rows around the current one is held. Planar-separate files are interleaved band by band.
+// rows around the current one is held. Planar-separate files are interleaved band by band. Gray below 8 bits,
+// white-is-zero gray and palette colour go through libtiff's own RGBA transform, strip by strip, into 8-bit
+// gray or RGB.
 #include "OpenImage.h"
 
 #include <tiffio.h>
@@ -40,7 +42,7 @@ int IgnoreWarning(TIFF*, void*, const char*, const char*, va_list) {
 
 class TiffReader final : public RowSource {
 public:
-    explicit TiffReader(const std::filesystem::path& path) {
+    TiffReader(const std::filesystem::path& path, uint32_t page) {
         info_.name = path.filename().string();
         TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
         TIFFOpenOptionsSetErrorHandlerExtR(options, KeepError, &lastError_);
@@ -53,6 +55,7 @@ public:
             throw ImageError("not a readable TIFF: " + TakeError());
         }
         try {
+            SelectPage(page);
             ReadLayout();
         } catch (...) {
             TIFFClose(tiff_);
@@ -64,6 +67,7 @@ public:
     TiffReader& operator=(const TiffReader&) = delete;
 
     const DocumentInfo& Info() const override { return info_; }
+    uint32_t Pages() const { return pages_; }
 
     const void* Row(uint32_t y) override {
         const uint32_t band = y / bandRows_;
@@ -84,6 +88,17 @@ private:
         return error;
     }
 
+    void SelectPage(uint32_t page) {
+        pages_ = TIFFNumberOfDirectories(tiff_);
+        if (page < 1 || page > pages_) {
+            throw ImageError("it has " + std::to_string(pages_) + (pages_ == 1 ? " page" : " pages") +
+                             "; there is no page " + std::to_string(page));
+        }
+        if (page > 1 && TIFFSetDirectory(tiff_, static_cast<tdir_t>(page - 1)) != 1) {
+            throw ImageError("page " + std::to_string(page) + " cannot be read: " + TakeError());
+        }
+    }
+
     void ReadLayout() {
         uint16_t photometric = 0;
         if (TIFFGetField(tiff_, TIFFTAG_PHOTOMETRIC, &photometric) != 1) {
@@ -102,13 +117,22 @@ private:
         TIFFGetField(tiff_, TIFFTAG_IMAGEWIDTH, &info_.width);
         TIFFGetField(tiff_, TIFFTAG_IMAGELENGTH, &info_.height);
 
+        rgba_ = NeedsRgbaTransform(photometric, bits, format);
+        if (!rgba_ && photometric == PHOTOMETRIC_MINISWHITE) {
+            throw ImageError("white-is-zero gray of more than 8 bits is not supported");
+        }
+        if (!rgba_ && photometric == PHOTOMETRIC_PALETTE) {
+            throw ImageError("palette colour of more than 8 bits is not supported");
+        }
         info_.color = ColorOf(photometric);
-        info_.sample = SampleOf(bits, format);
+        info_.sample = rgba_ ? SampleType::UInt8 : SampleOf(bits, format);
         const uint16_t colorSamples = info_.color == ColorModel::Gray ? 1 : 3;
-        if (samples < colorSamples) {
+        const uint16_t storedColorSamples = photometric == PHOTOMETRIC_PALETTE ? 1 : colorSamples;
+        if (samples < storedColorSamples) {
             throw ImageError(std::to_string(samples) + " samples per pixel are too few for its colour model");
         }
-        info_.channels = samples;
+        // The transform keeps one extra channel, as alpha.
+        info_.channels = rgba_ ? uint16_t(colorSamples + (samples > storedColorSamples ? 1 : 0)) : samples;
         if (info_.width == 0 || info_.height == 0) {
             throw ImageError("the TIFF has no pixels");
         }
@@ -118,19 +142,41 @@ private:
         }
         separate_ = planar == PLANARCONFIG_SEPARATE;
         tiled_ = TIFFIsTiled(tiff_) != 0;
+        if (rgba_) {
+            CheckRgbaTransform();
+        }
         ChooseBands();
+    }
+
+    // Unsigned gray of 1, 2 or 4 bits, white-is-zero gray of up to 8 bits and palette colour of up to 8 bits.
+    static bool NeedsRgbaTransform(uint16_t photometric, uint16_t bits, uint16_t format) {
+        const bool lowBits = bits == 1 || bits == 2 || bits == 4;
+        if (format != SAMPLEFORMAT_UINT || !(lowBits || bits == 8)) {
+            return false;
+        }
+        return photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_PALETTE ||
+               (photometric == PHOTOMETRIC_MINISBLACK && lowBits);
+    }
+
+    void CheckRgbaTransform() {
+        char reason[1024] = "";
+        if (tiled_) {
+            throw ImageError("tiled TIFFs of palette colour, white-is-zero or gray below 8 bits are not "
+                             "supported");
+        }
+        if (TIFFRGBAImageOK(tiff_, reason) != 1) {
+            throw ImageError(std::string("libtiff cannot expand its samples: ") + reason);
+        }
     }
 
     static ColorModel ColorOf(uint16_t photometric) {
         switch (photometric) {
         case PHOTOMETRIC_MINISBLACK:
+        case PHOTOMETRIC_MINISWHITE:
             return ColorModel::Gray;
         case PHOTOMETRIC_RGB:
-            return ColorModel::Rgb;
-        case PHOTOMETRIC_MINISWHITE:
-            throw ImageError("white-is-zero gray is not supported");
         case PHOTOMETRIC_PALETTE:
-            throw ImageError("indexed (palette) colour is not supported");
+            return ColorModel::Rgb;
         case PHOTOMETRIC_SEPARATED:
             throw ImageError("CMYK (separated) colour is not supported");
         case PHOTOMETRIC_YCBCR:
@@ -170,19 +216,24 @@ private:
         } else {
             TIFFGetFieldDefaulted(tiff_, TIFFTAG_ROWSPERSTRIP, &bandRows_);
             bandRows_ = std::clamp<uint32_t>(bandRows_, 1, info_.height);
-            scanlines_ = !separate_ && bandRows_ * rowBytes > kMaxStripBandBytes;
+            scanlines_ = !rgba_ && !separate_ && bandRows_ * rowBytes > kMaxStripBandBytes;
             if (scanlines_) {
                 bandRows_ = 1;
             }
         }
         const uint64_t bandBytes = uint64_t(bandRows_) * rowBytes;
-        if (bandBytes > kMaxBandBytes) {
+        const uint64_t rasterBytes = rgba_ ? uint64_t(bandRows_) * info_.width * sizeof(uint32_t) : 0;
+        if (bandBytes > kMaxBandBytes || rasterBytes > kMaxBandBytes) {
             throw ImageError("its " + std::string(tiled_ ? "tiles" : "strips") +
                              " are too large to read a band of " + std::to_string(bandRows_) +
                              " rows at a time");
         }
         band_.resize(bandBytes);
-        const tmsize_t chunk = tiled_ ? TIFFTileSize(tiff_) : separate_ ? TIFFStripSize(tiff_) : 0;
+        raster_.resize(rasterBytes / sizeof(uint32_t));
+        const tmsize_t chunk = rgba_       ? 0
+                               : tiled_    ? TIFFTileSize(tiff_)
+                               : separate_ ? TIFFStripSize(tiff_)
+                                           : 0;
         if (chunk < 0) {
             throw ImageError("the TIFF's layout is inconsistent: " + TakeError());
         }
@@ -192,7 +243,9 @@ private:
     uint32_t RowsInBand(uint32_t band) const { return std::min(bandRows_, info_.height - band * bandRows_); }
 
     void LoadBand(uint32_t band) {
-        if (scanlines_) {
+        if (rgba_) {
+            LoadRgbaStrip(band);
+        } else if (scanlines_) {
             if (TIFFReadScanline(tiff_, band_.data(), band, 0) < 0) {
                 throw ImageError("row " + std::to_string(band) + " cannot be read: " + TakeError());
             }
@@ -200,6 +253,31 @@ private:
             LoadTileRow(band);
         } else {
             LoadStrips(band);
+        }
+    }
+
+    // libtiff fills the raster bottom row first; the colour samples and, when there is one, alpha are kept.
+    void LoadRgbaStrip(uint32_t band) {
+        const uint32_t rows = RowsInBand(band);
+        if (TIFFReadRGBAStrip(tiff_, band * bandRows_, raster_.data()) != 1) {
+            throw ImageError("strip " + std::to_string(band) + " cannot be read: " + TakeError());
+        }
+        const bool gray = info_.color == ColorModel::Gray;
+        const bool alpha = info_.channels == (gray ? 2 : 4);
+        unsigned char* out = band_.data();
+        for (uint32_t r = 0; r < rows; ++r) {
+            const uint32_t* in = raster_.data() + size_t(rows - 1 - r) * info_.width;
+            for (uint32_t x = 0; x < info_.width; ++x) {
+                const uint32_t pixel = in[x];
+                *out++ = static_cast<unsigned char>(TIFFGetR(pixel));
+                if (!gray) {
+                    *out++ = static_cast<unsigned char>(TIFFGetG(pixel));
+                    *out++ = static_cast<unsigned char>(TIFFGetB(pixel));
+                }
+                if (alpha) {
+                    *out++ = static_cast<unsigned char>(TIFFGetA(pixel));
+                }
+            }
         }
     }
 
@@ -269,17 +347,22 @@ private:
     bool tiled_ = false;
     bool separate_ = false;
     bool scanlines_ = false;
+    bool rgba_ = false;
+    uint32_t pages_ = 1;
     uint32_t bandRows_ = 1;
     uint32_t tileWidth_ = 0;
     uint32_t loadedBand_ = kNoBand;
     std::vector<unsigned char> band_;
     std::vector<unsigned char> scratch_;
+    std::vector<uint32_t> raster_;
 };
 
 } // namespace
 
-std::unique_ptr<RowSource> OpenTiff(const std::filesystem::path& path) {
-    return std::make_unique<TiffReader>(path);
+OpenedImage OpenTiff(const std::filesystem::path& path, uint32_t page) {
+    auto reader = std::make_unique<TiffReader>(path, page);
+    const uint32_t pages = reader->Pages();
+    return {std::move(reader), page, pages};
 }
 
 } // namespace host

@@ -1,6 +1,7 @@
 #!/bin/bash
-# Ctrl-C in the middle of a large export: the plug-in stops with the cancelled result and removes its partial
-# file, nothing is handed to the companion, and the images after it are skipped.
+# Ctrl-C in the middle of a large export: the plug-in stops with the cancelled result, nothing is handed to
+# the companion, the unfinished file is removed, the images after it are skipped, and the host ends with the
+# status of an interrupted program (130) once it has cleaned up.
 # Usage: cancel.sh QUENFIELD-EXPORT QUENFIELD-IMPORT E2E-PIXELS
 HOST=$1 IMPORT=$2 PIXELS=$3
 . "$(dirname "$0")/common.sh"
@@ -26,10 +27,11 @@ wait $host
 status=$?
 set -e
 cat result.txt
-[ $status -eq 1 ] || fail "exit status $status, expected 1"
+[ $status -eq 130 ] || fail "exit status $status, expected 130"
 grep -qxF "big.tif: not exported: cancelled by the user (-128)" result.txt || fail "no cancelled line for big.tif"
 grep -qxF "after.png: skipped, the run was cancelled" result.txt || fail "after.png was not skipped"
-[ ! -e "$EXPORTS/big.ppm" ] || fail "the cancelled export left its file ($(stat -c %s "$EXPORTS/big.ppm") bytes)"
+grep -qxF "2 files: 0 exported, 1 failed, 1 skipped" result.txt || fail "no summary line"
+[ ! -e "$EXPORTS/big.ppm" ] || fail "the unfinished big.ppm was left behind ($(stat -c %s "$EXPORTS/big.ppm") bytes)"
 sleep 1
 [ -z "$(ls "$PICTURES")" ] || fail "the companion was started: $(ls "$PICTURES")"
 finish

@@ -90,10 +90,18 @@ check_case() { # name type w h c maker [option...]
     fi
     local exported="$EXPORTS/$name.$ext"
 
-    local line
-    if ! line=$("$HOST" "$source"); then
-        fail "$name: quenfield-export failed: $line"
+    local output line
+    if ! output=$("$HOST" "$source"); then
+        fail "$name: quenfield-export failed: $output"
         return
+    fi
+    line=$(head -n 1 <<<"$output")
+    local extra=$((c == 2 || c == 4))
+    if [ $extra = 1 ]; then
+        [ "$(tail -n +2 <<<"$output")" = "$source: note: its alpha channel is not exported" ] ||
+            fail "$name: no notice of the alpha channel: $output"
+    else
+        [ "$output" = "$line" ] || fail "$name: more than the result line: $output"
     fi
     local size=$((w * h * 3 * (float ? 4 : 2)))
     if [ $float = 1 ]; then

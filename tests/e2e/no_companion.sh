@@ -1,6 +1,7 @@
 #!/bin/bash
 # Without a companion application the export itself succeeds, the host says in words that the companion did
-# not start (-30901), and the file stays where the plug-in wrote it.
+# not start (-30901), and the file stays where the plug-in wrote it. With several images the host stops there:
+# the next export would empty the folder, and the file it called kept would be gone.
 # Usage: no_companion.sh QUENFIELD-EXPORT QUENFIELD-IMPORT E2E-PIXELS
 HOST=$1 IMPORT=$2 PIXELS=$3
 . "$(dirname "$0")/common.sh"
@@ -11,12 +12,13 @@ pamtopng doc.pam >doc.png
 
 check_missing() { # why
     set +e
-    line=$("$HOST" doc.png)
+    output=$("$HOST" doc.png)
     status=$?
     set -e
-    echo "$line"
+    echo "$output"
+    line=$(head -n 1 <<<"$output")
     [ $status -eq 1 ] || fail "$1: exit status $status, expected 1"
-    local expect="doc.png: exported to $EXPORTS/doc.ppm (PPM, 16-bit, 7x5, 223 bytes), but the companion application did not start (-30901); the file is kept"
+    local expect="doc.png: exported to $EXPORTS/doc.ppm (PPM, 16-bit, 7x5, 223 bytes) and kept there: the companion application did not start (-30901)"
     [ "$line" = "$expect" ] || fail "$1: the line is \"$line\""
     [ "$(stat -c %s "$EXPORTS/doc.ppm" 2>/dev/null)" = 223 ] || fail "$1: the file was not kept whole"
 }
@@ -28,4 +30,16 @@ mkdir -p "$WORK/broken/applications"
 printf '[Desktop Entry]\nType=Application\nName=Gone\nExec=%s %%f\n' "$WORK/no-such-program" \
     >"$WORK/broken/applications/com.quenfield.Quenfield.desktop"
 XDG_DATA_HOME="$WORK/broken" check_missing "a program that is not there"
+# Several images: the first is kept, the others are skipped and say why.
+"$PIXELS" pam u8 3 2 3 1 other.pam
+pamtopng other.pam >other.png
+set +e
+output=$(XDG_DATA_HOME="$WORK/nodata" "$HOST" doc.png other.png doc.png 2>/dev/null)
+status=$?
+set -e
+echo "$output"
+[ $status -eq 1 ] || fail "several images: exit status $status, expected 1"
+grep -qxF "other.png: skipped, its export would replace doc.ppm" <<<"$output" || fail "other.png was not skipped"
+grep -qxF "3 files: 1 exported, 0 failed, 2 skipped" <<<"$output" || fail "no summary line"
+[ "$(ls "$EXPORTS")" = doc.ppm ] || fail "the export folder holds $(ls "$EXPORTS"), not doc.ppm"
 finish

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <filesystem>
 
 namespace {
@@ -41,6 +43,11 @@ struct BufferCase {
     int16_t depth;
     const char* file;
 };
+
+// Printed by the test framework in place of the object's bytes.
+void PrintTo(const BufferCase& c, std::ostream* os) {
+    *os << "mode " << c.mode << ", depth " << c.depth << ", " << c.file;
+}
 
 class NoMemoryForTheBuffer : public FaultInjection, public ::testing::WithParamInterface<BufferCase> {};
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstring>
 #include <string>
 
@@ -95,6 +97,11 @@ struct PrepareCase {
     int32_t using32;
 };
 
+// Printed by the test framework in place of the object's bytes.
+void PrintTo(const PrepareCase& c, std::ostream* os) {
+    *os << "handshake " << c.supports32 << ", maxData " << c.maxDataIn;
+}
+
 class Prepare : public Entry, public ::testing::WithParamInterface<PrepareCase> {};
 
 TEST_P(Prepare, ChecksTheHandshakeAndCapsMaxData) {
@@ -124,6 +131,11 @@ struct ModeCase {
     int16_t depth;
     int16_t planes;
 };
+
+// Printed by the test framework in place of the object's bytes.
+void PrintTo(const ModeCase& c, std::ostream* os) {
+    *os << "mode " << c.mode << ", depth " << c.depth << ", " << c.planes << " planes";
+}
 
 class PrepareRefuses : public Entry, public ::testing::WithParamInterface<ModeCase> {};
 

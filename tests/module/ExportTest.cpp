@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <filesystem>
 #include <iterator>
 #include <string>
@@ -101,6 +103,11 @@ struct Kind {
     const char* extension;
 };
 
+// Printed by the test framework in place of the object's bytes.
+void PrintTo(const Kind& c, std::ostream* os) {
+    *os << "mode " << c.mode << ", depth " << c.depth << ", " << c.planes << " planes";
+}
+
 class EveryKind : public ExportWithCompanion, public ::testing::WithParamInterface<Kind> {};
 
 // Every supported kind, extra planes included, is one whole export: the complete file under the document's
@@ -153,6 +160,11 @@ struct ChunkCase {
     int32_t width;
     std::vector<std::pair<int32_t, int32_t>> columns; // left, right of each chunk of a row
 };
+
+// Printed by the test framework in place of the object's bytes.
+void PrintTo(const ChunkCase& c, std::ostream* os) {
+    *os << "width " << c.width;
+}
 
 class Chunking : public Export, public ::testing::WithParamInterface<ChunkCase> {};
 

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -21,6 +23,11 @@ struct Kind {
     int16_t planes;
     const char* extension;
 };
+
+// Printed by the test framework in place of the object's bytes.
+void PrintTo(const Kind& c, std::ostream* os) {
+    *os << "mode " << c.mode << ", depth " << c.depth << ", " << c.planes << " planes";
+}
 
 // 12345 columns: runs of 10000, 7500 and 6000 pixels each leave a remainder. About 2.5 megapixels.
 const int32_t iWIDTH = 12345;

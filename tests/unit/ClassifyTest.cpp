@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <ostream>
 
 namespace {
 
@@ -25,6 +26,11 @@ struct ClassCase {
     EInputFormat format;
     EBuffer buffer;
 };
+
+// Printed by the test framework in place of the object's bytes.
+void PrintTo(const ClassCase& c, std::ostream* os) {
+    *os << "mode " << c.mode << ", depth " << c.depth << ", " << c.planes << " planes";
+}
 
 ExportRecord Record(int16_t mode, int16_t depth, int16_t planes) {
     ExportRecord record;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -26,6 +28,11 @@ struct CutCase {
     const char* text;
     const char* kept;
 };
+
+// Printed by the test framework in place of the object's bytes.
+void PrintTo(const CutCase& c, std::ostream* os) {
+    *os << "\"" << c.text << "\" into " << c.size;
+}
 
 class StrCut : public ::testing::TestWithParam<CutCase> {};
 
@@ -118,6 +125,11 @@ struct JoinCase {
     const char* name;
     const char* path;
 };
+
+// Printed by the test framework in place of the object's bytes.
+void PrintTo(const JoinCase& c, std::ostream* os) {
+    *os << "\"" << c.folder << "\" and \"" << c.name << "\"";
+}
 
 class CreatePath : public ::testing::TestWithParam<JoinCase> {};
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <functional>
 #include <string>
 
@@ -13,6 +15,11 @@ struct UsableCase {
     std::function<void(HandleProcs&)> spoil;
     bool usable;
 };
+
+// Printed by the test framework in place of the object's bytes.
+void PrintTo(const UsableCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class HandleProcsUsable : public ::testing::TestWithParam<UsableCase> {};
 

@@ -1,0 +1,21 @@
+// The companion's desktop entry for the current user: how the plug-in finds the program to start.
+#ifndef QUENFIELD_HOST_DESKTOPENTRY_H
+#define QUENFIELD_HOST_DESKTOPENTRY_H
+
+#include <filesystem>
+#include <string>
+
+namespace host {
+
+// $XDG_DATA_HOME/applications when that is absolute, else ~/.local/share/applications: where the plug-in
+// looks first.
+std::filesystem::path UserApplicationsFolder();
+// The entry that starts this program on the exported file, the program named by its absolute path. Throws
+// std::invalid_argument for a path an entry cannot hold (a line break) or GIO cannot start (a %).
+std::string CompanionEntry(const std::filesystem::path& program);
+// The path with the home folder written as ~, for messages.
+std::string ShortPath(const std::filesystem::path& path);
+
+} // namespace host
+
+#endif

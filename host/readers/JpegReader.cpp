@@ -1,0 +1,179 @@
+// JPEG through libjpeg-turbo, one scanline per request from the top, so a baseline JPEG of any size is read
+// in a few rows of memory. A progressive JPEG is the exception: the library keeps its whole coefficient array
+// until the last scan, about two bytes per sample.
+#include "OpenImage.h"
+
+#include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace host {
+namespace {
+
+// libjpeg reports errors through error_exit, which must not return: it longjmps back into the Guarded*
+// function that made the call. Those frames hold nothing that needs destroying.
+struct JpegState {
+    jpeg_decompress_struct jpeg{};
+    jpeg_error_mgr errors{};
+    std::jmp_buf jump{};
+    char error[JMSG_LENGTH_MAX] = "";
+    bool created = false;
+};
+
+void OnError(j_common_ptr jpeg) {
+    auto* state = reinterpret_cast<JpegState*>(jpeg->client_data);
+    jpeg->err->format_message(jpeg, state->error);
+    std::longjmp(state->jump, 1);
+}
+
+// Warnings that mean samples were lost or made up (a truncated file, damaged entropy-coded data) end the
+// read; the harmless ones (extra bytes between markers, an unknown JFIF version) are ignored.
+void OnMessage(j_common_ptr jpeg, int level) {
+    if (level >= 0) {
+        return;
+    }
+    switch (jpeg->err->msg_code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+        OnError(jpeg);
+        break;
+    default:
+        break;
+    }
+}
+
+bool GuardedOpen(JpegState& state, std::FILE* file) {
+    state.jpeg.err = jpeg_std_error(&state.errors);
+    state.errors.error_exit = OnError;
+    state.errors.emit_message = OnMessage;
+    state.jpeg.client_data = &state;
+    if (setjmp(state.jump) != 0) {
+        return false;
+    }
+    jpeg_create_decompress(&state.jpeg);
+    state.created = true;
+    jpeg_stdio_src(&state.jpeg, file);
+    jpeg_read_header(&state.jpeg, TRUE);
+    return true;
+}
+
+bool GuardedStart(JpegState& state, J_COLOR_SPACE out) {
+    if (setjmp(state.jump) != 0) {
+        return false;
+    }
+    state.jpeg.out_color_space = out;
+    jpeg_start_decompress(&state.jpeg);
+    return true;
+}
+
+bool GuardedReadRow(JpegState& state, JSAMPROW row) {
+    if (setjmp(state.jump) != 0) {
+        return false;
+    }
+    return jpeg_read_scanlines(&state.jpeg, &row, 1) == 1;
+}
+
+class JpegReader final : public RowSource {
+public:
+    explicit JpegReader(std::filesystem::path path) : path_(std::move(path)) {
+        info_.name = path_.filename().string();
+        try {
+            Open();
+            row_.resize(info_.RowBytes());
+        } catch (...) {
+            Close();
+            throw;
+        }
+    }
+    ~JpegReader() override { Close(); }
+    JpegReader(const JpegReader&) = delete;
+    JpegReader& operator=(const JpegReader&) = delete;
+
+    const DocumentInfo& Info() const override { return info_; }
+
+    const void* Row(uint32_t y) override {
+        // A wide row is asked for in several segments: the row just read is still at hand.
+        if (y + 1 == nextRow_) {
+            return row_.data();
+        }
+        if (y < nextRow_) {
+            Close();
+            Open();
+        }
+        while (nextRow_ <= y) {
+            if (!GuardedReadRow(*state_, row_.data())) {
+                throw ImageError("row " + std::to_string(nextRow_) + " cannot be read: " + state_->error);
+            }
+            ++nextRow_;
+        }
+        return row_.data();
+    }
+
+private:
+    void Open() {
+        file_ = std::fopen(path_.c_str(), "rb");
+        if (file_ == nullptr) {
+            throw ImageError(std::string("cannot open it: ") + std::strerror(errno));
+        }
+        state_ = std::make_unique<JpegState>();
+        if (!GuardedOpen(*state_, file_)) {
+            throw ImageError(std::string("not a readable JPEG: ") + state_->error);
+        }
+        const J_COLOR_SPACE out = ColorOf(state_->jpeg.jpeg_color_space);
+        if (!GuardedStart(*state_, out)) {
+            throw ImageError(std::string("not a readable JPEG: ") + state_->error);
+        }
+        info_.width = state_->jpeg.output_width;
+        info_.height = state_->jpeg.output_height;
+        info_.color = out == JCS_GRAYSCALE ? ColorModel::Gray : ColorModel::Rgb;
+        info_.channels = static_cast<uint16_t>(state_->jpeg.output_components);
+        info_.sample = SampleType::UInt8;
+        nextRow_ = 0;
+    }
+
+    void Close() {
+        if (state_ && state_->created) {
+            jpeg_destroy_decompress(&state_->jpeg);
+        }
+        state_.reset();
+        if (file_ != nullptr) {
+            std::fclose(file_);
+            file_ = nullptr;
+        }
+    }
+
+    static J_COLOR_SPACE ColorOf(J_COLOR_SPACE stored) {
+        switch (stored) {
+        case JCS_GRAYSCALE:
+            return JCS_GRAYSCALE;
+        case JCS_CMYK:
+        case JCS_YCCK:
+            throw ImageError("CMYK colour (a print-ready JPEG) is not supported; convert it to RGB first");
+        default:
+            return JCS_RGB;
+        }
+    }
+
+    std::filesystem::path path_;
+    std::FILE* file_ = nullptr;
+    std::unique_ptr<JpegState> state_;
+    DocumentInfo info_;
+    uint32_t nextRow_ = 0;
+    std::vector<unsigned char> row_;
+};
+
+} // namespace
+
+std::unique_ptr<RowSource> OpenJpeg(const std::filesystem::path& path) {
+    return std::make_unique<JpegReader>(path);
+}
+
+} // namespace host
