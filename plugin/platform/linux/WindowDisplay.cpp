@@ -1,0 +1,447 @@
+// Dialogs as windows on an X display, drawn with cairo: the frame, the title bar the dialog is dragged by,
+// the texts and the buttons, at the position the dialog's bounds give on the screen. The window manager is
+// asked for an undecorated, modal dialog window that stays above, since the title bar is the dialog's own.
+#include "platform/linux/DialogLayout.h"
+#include "platform/linux/DisplayAccess.h"
+#include "platform/linux/X11Library.h"
+
+#include <X11/keysym.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <poll.h>
+#include <time.h>
+
+namespace {
+
+const int cNULL_EVENT_MS = 100;
+// A one-pixel border around the content, and the title bar above it.
+const Rect rFRAME = {cTITLE_BAR_HEIGHT + 1, 1, 1, 1};
+// The resources lay texts out in lines of 16 pixels.
+const int cLINE_HEIGHT = 16;
+const double dFONT_SIZE = 12;
+const char pcFONT[] = "sans-serif";
+
+// Xlib's error handler belongs to the whole process. While a window is up, errors on its own connection
+// (such as a focus request that a window manager overtook) are ignored; others go to the handler before.
+Display* pOwnDisplay = nullptr;
+XErrorHandler fpPreviousHandler = nullptr;
+
+int CB_XError(Display* display, XErrorEvent* error) {
+    if (display == pOwnDisplay || fpPreviousHandler == nullptr) {
+        return 0;
+    }
+    return fpPreviousHandler(display, error);
+}
+
+int16_t I16(int value) {
+    return static_cast<int16_t>(std::clamp(value, 0, 32767));
+}
+
+uint32_t NowMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
+}
+
+// The window around a content: content plus frame, in screen pixels.
+struct SOuter {
+    int iX, iY, iWidth, iHeight;
+};
+
+SOuter OuterOf(const Rect& content) {
+    return SOuter{content.left - rFRAME.left, content.top - rFRAME.top,
+                  std::max(content.right - content.left + rFRAME.left + rFRAME.right, 1),
+                  std::max(content.bottom - content.top + rFRAME.top + rFRAME.bottom, 1)};
+}
+
+class CWindowDisplay final : public IDisplay {
+public:
+    CWindowDisplay(const SX11Library& library, Display* display) : x(library), pDisplay(display) {
+        pOwnDisplay = display;
+        fpPreviousHandler = x.XSetErrorHandler(CB_XError);
+    }
+
+    ~CWindowDisplay() override {
+        if (pSurface != nullptr) {
+            x.cairo_surface_destroy(pSurface);
+        }
+        if (uiWindow != 0) {
+            x.XDestroyWindow(pDisplay, uiWindow);
+        }
+        x.XSync(pDisplay, False);
+        x.XCloseDisplay(pDisplay);
+        x.XSetErrorHandler(fpPreviousHandler);
+        pOwnDisplay = nullptr;
+    }
+
+    CWindowDisplay(const CWindowDisplay&) = delete;
+    CWindowDisplay& operator=(const CWindowDisplay&) = delete;
+
+    Rect ScreenBounds() override {
+        const int screen = DefaultScreen(pDisplay);
+        return Rect{0, 0, I16(DisplayHeight(pDisplay, screen)), I16(DisplayWidth(pDisplay, screen))};
+    }
+
+    void Show(const SDialogView& view) override {
+        aView = view;
+        const SDialogView fitted = FitView(view, Point{0, 0}, ScreenBounds(), rFRAME);
+        const SOuter outer = OuterOf(fitted.rcBounds);
+        if (uiWindow == 0) {
+            aFitted = fitted;
+            Create(outer);
+            return;
+        }
+        const SOuter before = OuterOf(aFitted.rcBounds);
+        const bool redraw = !SameLook(fitted, aFitted);
+        aFitted = fitted;
+        if (outer.iX != before.iX || outer.iY != before.iY || outer.iWidth != before.iWidth ||
+            outer.iHeight != before.iHeight) {
+            x.XMoveResizeWindow(pDisplay, uiWindow, outer.iX, outer.iY, static_cast<unsigned>(outer.iWidth),
+                                static_cast<unsigned>(outer.iHeight));
+            x.cairo_xlib_surface_set_size(pSurface, outer.iWidth, outer.iHeight);
+        }
+        if (redraw) {
+            Draw();
+        }
+    }
+
+    bool NextEvent(EventRecord& event) override {
+        x.XFlush(pDisplay);
+        if (x.XPending(pDisplay) == 0) {
+            pollfd ready{ConnectionNumber(pDisplay), POLLIN, 0};
+            const int count = poll(&ready, 1, cNULL_EVENT_MS);
+            if ((count < 0 && errno != EINTR) || (count > 0 && (ready.revents & (POLLERR | POLLHUP)) != 0)) {
+                return false;
+            }
+        }
+        event = EventRecord{};
+        event.what = nullEvent;
+        while (x.XPending(pDisplay) > 0) {
+            XEvent xevent;
+            x.XNextEvent(pDisplay, &xevent);
+            if (Translate(xevent, event)) {
+                break;
+            }
+        }
+        event.when = NowMs();
+        if (event.what == nullEvent) {
+            event.where = rMouse;
+        }
+        return true;
+    }
+
+private:
+    Atom Intern(const char* name) { return x.XInternAtom(pDisplay, name, False); }
+
+    void SetAtoms(const char* property, const char* type, const Atom* atoms, int count) {
+        x.XChangeProperty(pDisplay, uiWindow, Intern(property), Intern(type), 32, PropModeReplace,
+                          reinterpret_cast<const unsigned char*>(atoms), count);
+    }
+
+    void Create(const SOuter& outer) {
+        const int screen = DefaultScreen(pDisplay);
+        uiWindow =
+            x.XCreateSimpleWindow(pDisplay, RootWindow(pDisplay, screen), outer.iX, outer.iY,
+                                  static_cast<unsigned>(outer.iWidth), static_cast<unsigned>(outer.iHeight),
+                                  0, BlackPixel(pDisplay, screen), WhitePixel(pDisplay, screen));
+        x.XSelectInput(pDisplay, uiWindow,
+                       ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | Button1MotionMask |
+                           StructureNotifyMask);
+        const std::string title = ToUtf8(aFitted.aTitle);
+        x.XStoreName(pDisplay, uiWindow, title.c_str());
+        x.XChangeProperty(pDisplay, uiWindow, Intern("_NET_WM_NAME"), Intern("UTF8_STRING"), 8,
+                          PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
+                          static_cast<int>(title.size()));
+        char name[] = "quenfield-export";
+        char className[] = "QuenfieldExport";
+        XClassHint classHint{name, className};
+        x.XSetClassHint(pDisplay, uiWindow, &classHint);
+        // Placed where the dialog's bounds say, and of a fixed size.
+        XSizeHints size{};
+        size.flags = USPosition | PPosition | PMinSize | PMaxSize;
+        size.x = outer.iX;
+        size.y = outer.iY;
+        size.min_width = size.max_width = outer.iWidth;
+        size.min_height = size.max_height = outer.iHeight;
+        x.XSetWMNormalHints(pDisplay, uiWindow, &size);
+        aDeleteWindow = Intern("WM_DELETE_WINDOW");
+        x.XSetWMProtocols(pDisplay, uiWindow, &aDeleteWindow, 1);
+        const Atom type = Intern("_NET_WM_WINDOW_TYPE_DIALOG");
+        SetAtoms("_NET_WM_WINDOW_TYPE", "ATOM", &type, 1);
+        const Atom states[] = {Intern("_NET_WM_STATE_MODAL"), Intern("_NET_WM_STATE_ABOVE")};
+        SetAtoms("_NET_WM_STATE", "ATOM", states, 2);
+        // Flags: decorations given; decorations: none.
+        const long motif[5] = {2, 0, 0, 0, 0};
+        x.XChangeProperty(pDisplay, uiWindow, Intern("_MOTIF_WM_HINTS"), Intern("_MOTIF_WM_HINTS"), 32,
+                          PropModeReplace, reinterpret_cast<const unsigned char*>(motif), 5);
+        pSurface = x.cairo_xlib_surface_create(pDisplay, uiWindow, DefaultVisual(pDisplay, screen),
+                                               outer.iWidth, outer.iHeight);
+        x.XMapRaised(pDisplay, uiWindow);
+    }
+
+    // An X event as the dialog's event; false when it is none (it may still have been answered here).
+    bool Translate(XEvent& xevent, EventRecord& event) {
+        switch (xevent.type) {
+        case Expose:
+            if (xevent.xexpose.count == 0) {
+                Draw();
+            }
+            return false;
+        case MapNotify:
+            x.XSetInputFocus(pDisplay, uiWindow, RevertToParent, CurrentTime);
+            return false;
+        case ClientMessage:
+            // The window manager's close: as Escape, the cancel key.
+            if (static_cast<Atom>(xevent.xclient.data.l[0]) != aDeleteWindow) {
+                return false;
+            }
+            event.what = keyDown;
+            event.message = kEscapeCharCode;
+            event.where = rMouse;
+            return true;
+        case KeyPress:
+            return TranslateKey(xevent.xkey, event);
+        case MotionNotify:
+            rMouse = Where(xevent.xmotion.x_root, xevent.xmotion.y_root);
+            return false;
+        case ButtonPress:
+        case ButtonRelease:
+            if (xevent.xbutton.button != Button1) {
+                return false;
+            }
+            rMouse = Where(xevent.xbutton.x_root, xevent.xbutton.y_root);
+            event.what = xevent.type == ButtonPress ? mouseDown : mouseUp;
+            event.where = rMouse;
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    bool TranslateKey(XKeyEvent& key, EventRecord& event) {
+        char text[8] = {};
+        KeySym symbol = NoSymbol;
+        const int length = x.XLookupString(&key, text, sizeof text, &symbol, nullptr);
+        unsigned char code = 0;
+        if (symbol == XK_Return) {
+            code = kReturnCharCode;
+        } else if (symbol == XK_KP_Enter) {
+            code = kEnterCharCode;
+        } else if (symbol == XK_Escape) {
+            code = kEscapeCharCode;
+        } else if (length == 1) {
+            code = static_cast<unsigned char>(text[0]);
+        } else {
+            return false;
+        }
+        event.what = keyDown;
+        event.message = code | (static_cast<uintptr_t>(key.keycode & 0xFF) << 8);
+        event.where = rMouse;
+        return true;
+    }
+
+    // A screen point as the dialog sees it.
+    Point Where(int rootX, int rootY) const {
+        return UnfitPoint(aView, aFitted, Point{I16(rootY), I16(rootX)});
+    }
+
+    // --- Drawing, in window coordinates. ---
+
+    void Draw() {
+        const SOuter outer = OuterOf(aFitted.rcBounds);
+        cairo_t* cr = x.cairo_create(pSurface);
+        x.cairo_set_source_rgb(cr, 1, 1, 1);
+        x.cairo_paint(cr);
+        x.cairo_set_line_width(cr, 1);
+        // The title bar: grey, its title centred, a line below it.
+        x.cairo_set_source_rgb(cr, 0.86, 0.86, 0.86);
+        x.cairo_rectangle(cr, 1, 1, outer.iWidth - 2, cTITLE_BAR_HEIGHT);
+        x.cairo_fill(cr);
+        x.cairo_set_source_rgb(cr, 0, 0, 0);
+        Line(cr, 1, cTITLE_BAR_HEIGHT + 0.5, outer.iWidth - 1, cTITLE_BAR_HEIGHT + 0.5);
+        x.cairo_select_font_face(cr, pcFONT, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+        x.cairo_set_font_size(cr, dFONT_SIZE);
+        Centred(cr, ToUtf8(aFitted.aTitle), 1, outer.iWidth - 1, 1, cTITLE_BAR_HEIGHT);
+        x.cairo_rectangle(cr, 0.5, 0.5, outer.iWidth - 1, outer.iHeight - 1);
+        x.cairo_stroke(cr);
+        x.cairo_select_font_face(cr, pcFONT, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+        if (aFitted.bCaution) {
+            CautionSign(cr, rFRAME.left + 16, rFRAME.top + 16);
+        }
+        for (const SItemView& item : aFitted.aItems) {
+            const Rect r = item.rcBounds;
+            const double left = r.left - aFitted.rcBounds.left + rFRAME.left;
+            const double top = r.top - aFitted.rcBounds.top + rFRAME.top;
+            const double width = r.right - r.left;
+            const double height = r.bottom - r.top;
+            if (item.eKind == eITEM_BUTTON) {
+                Button(cr, item, left, top, width, height);
+            } else {
+                Text(cr, ToUtf8(item.aText), left, top, width, height);
+            }
+        }
+        x.cairo_destroy(cr);
+        x.cairo_surface_flush(pSurface);
+        x.XFlush(pDisplay);
+    }
+
+    void Line(cairo_t* cr, double x0, double y0, double x1, double y1) {
+        x.cairo_move_to(cr, x0, y0);
+        x.cairo_line_to(cr, x1, y1);
+        x.cairo_stroke(cr);
+    }
+
+    void RoundedRect(cairo_t* cr, double left, double top, double width, double height, double radius) {
+        const double pi = 3.14159265358979;
+        x.cairo_new_sub_path(cr);
+        x.cairo_arc(cr, left + width - radius, top + radius, radius, -pi / 2, 0);
+        x.cairo_arc(cr, left + width - radius, top + height - radius, radius, 0, pi / 2);
+        x.cairo_arc(cr, left + radius, top + height - radius, radius, pi / 2, pi);
+        x.cairo_arc(cr, left + radius, top + radius, radius, pi, 3 * pi / 2);
+        x.cairo_close_path(cr);
+    }
+
+    // Text centred in a box, its baseline placed by the ink of the text.
+    void Centred(cairo_t* cr, const std::string& text, double left, double right, double top, double bottom) {
+        cairo_text_extents_t extents{};
+        x.cairo_text_extents(cr, text.c_str(), &extents);
+        x.cairo_move_to(cr, (left + right - extents.x_advance) / 2,
+                        (top + bottom) / 2 - extents.y_bearing - extents.height / 2);
+        x.cairo_show_text(cr, text.c_str());
+    }
+
+    // The button's rounded outline; the default button has a second, heavy outline around it.
+    void Button(cairo_t* cr, const SItemView& item, double left, double top, double width, double height) {
+        RoundedRect(cr, left + 0.5, top + 0.5, width - 1, height - 1, 4);
+        x.cairo_stroke(cr);
+        if (item.bDefault) {
+            x.cairo_set_line_width(cr, 3);
+            RoundedRect(cr, left - 2.5, top - 2.5, width + 5, height + 5, 7);
+            x.cairo_stroke(cr);
+            x.cairo_set_line_width(cr, 1);
+        }
+        Centred(cr, ToUtf8(item.aText), left, left + width, top, top + height);
+    }
+
+    void Text(cairo_t* cr, const std::string& text, double left, double top, double width, double height) {
+        x.cairo_save(cr);
+        x.cairo_rectangle(cr, left, top, width, height);
+        x.cairo_clip(cr);
+        double baseline = top + cLINE_HEIGHT - 4;
+        for (const std::string& line : Wrap(cr, text, width)) {
+            x.cairo_move_to(cr, left, baseline);
+            x.cairo_show_text(cr, line.c_str());
+            baseline += cLINE_HEIGHT;
+        }
+        x.cairo_restore(cr);
+    }
+
+    // Lines of at most width pixels, broken at spaces; line breaks end a line.
+    std::vector<std::string> Wrap(cairo_t* cr, const std::string& text, double width) {
+        const auto fits = [&](const std::string& line) {
+            cairo_text_extents_t extents{};
+            x.cairo_text_extents(cr, line.c_str(), &extents);
+            return extents.x_advance <= width;
+        };
+        std::vector<std::string> lines;
+        std::string line;
+        std::string word;
+        const auto endWord = [&] {
+            if (word.empty()) {
+                return;
+            }
+            const std::string joined = line.empty() ? word : line + " " + word;
+            if (line.empty() || fits(joined)) {
+                line = joined;
+            } else {
+                lines.push_back(line);
+                line = word;
+            }
+            word.clear();
+        };
+        for (const char c : text) {
+            if (c == '\n' || c == '\r') {
+                endWord();
+                lines.push_back(line);
+                line.clear();
+            } else if (c == ' ') {
+                endWord();
+            } else {
+                word += c;
+            }
+        }
+        endWord();
+        if (!line.empty()) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    void CautionSign(cairo_t* cr, double left, double top) {
+        x.cairo_move_to(cr, left + 16, top + 1);
+        x.cairo_line_to(cr, left + 31, top + 29);
+        x.cairo_line_to(cr, left + 1, top + 29);
+        x.cairo_close_path(cr);
+        x.cairo_set_source_rgb(cr, 1, 0.8, 0);
+        x.cairo_fill(cr);
+        x.cairo_set_source_rgb(cr, 0, 0, 0);
+        x.cairo_move_to(cr, left + 16, top + 1);
+        x.cairo_line_to(cr, left + 31, top + 29);
+        x.cairo_line_to(cr, left + 1, top + 29);
+        x.cairo_close_path(cr);
+        x.cairo_stroke(cr);
+        x.cairo_select_font_face(cr, pcFONT, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+        x.cairo_set_font_size(cr, 18);
+        Centred(cr, "!", left, left + 32, top + 10, top + 28);
+        x.cairo_set_font_size(cr, dFONT_SIZE);
+        x.cairo_select_font_face(cr, pcFONT, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    }
+
+    const SX11Library& x;
+    Display* pDisplay;
+    Window uiWindow = 0;
+    cairo_surface_t* pSurface = nullptr;
+    Atom aDeleteWindow = 0;
+    SDialogView aView{};
+    SDialogView aFitted{};
+    Point rMouse{0, 0};
+};
+
+// The X display named by DISPLAY, or null. A local connection is tried a few times: some sandboxes
+// hang up on a fresh local connection now and then, and a missing local server fails at once anyway.
+Display* OpenXDisplay(const SX11Library*& library) {
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || name[0] == '\0' || (library = LoadX11Library()) == nullptr) {
+        return nullptr;
+    }
+    const int attempts = name[0] == ':' ? 3 : 1;
+    Display* display = nullptr;
+    for (int i = 0; i < attempts && display == nullptr; ++i) {
+        display = library->XOpenDisplay(nullptr);
+    }
+    return display;
+}
+
+} // namespace
+
+std::unique_ptr<IDisplay> OpenWindowDisplay() {
+    const SX11Library* library = nullptr;
+    Display* display = OpenXDisplay(library);
+    if (display == nullptr) {
+        return nullptr;
+    }
+    return std::make_unique<CWindowDisplay>(*library, display);
+}
+
+bool WindowScreenBounds(Rect& screen) {
+    const SX11Library* library = nullptr;
+    Display* display = OpenXDisplay(library);
+    if (display == nullptr) {
+        return false;
+    }
+    const int number = DefaultScreen(display);
+    screen = Rect{0, 0, I16(DisplayHeight(display, number)), I16(DisplayWidth(display, number))};
+    library->XCloseDisplay(display);
+    return true;
+}
