@@ -65,8 +65,9 @@ int main(int argc, char** argv) {
     entry(exportSelectorAbout, &about, &data, &result);
     const ProcessCounts after = CountProcess();
     dlclose(module);
-    std::printf("result=%d acquired=%d released=%d null_events=%d other_events=%d extra_fds=%d extra_threads=%d\n",
-                result, acquired, released, nullEvents, otherEvents, after.fds - before.fds,
-                after.threads - before.threads);
+    std::printf(
+        "result=%d acquired=%d released=%d null_events=%d other_events=%d extra_fds=%d extra_threads=%d\n",
+        result, acquired, released, nullEvents, otherEvents, after.fds - before.fds,
+        after.threads - before.threads);
     return result == 0 && acquired == released ? 0 : 1;
 }
