@@ -10,6 +10,7 @@ PACKAGES="
     libglib2.0-dev dbus-daemon
     libtiff-dev libpng-dev libopenexr-dev libcli11-dev
     tmux netpbm imagemagick libtiff-tools time
+    libx11-dev libcairo2-dev xvfb xdotool x11-utils fonts-dejavu-core
 "
 
 missing=""
