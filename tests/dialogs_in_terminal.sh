@@ -41,8 +41,9 @@ screen_lacks() {
     tmux -S "$socket" capture-pane -p -t "$session" >"$work/screen" && ! grep -q -- "$1" "$work/screen"
 }
 
-# Runs a command in a fresh terminal (100 x 30 cells unless cols and rows say otherwise); when it ends, its status and the terminal's settings are recorded and
-# the pane stays open so that the screen can still be read.
+# Runs a command in a fresh terminal (100 x 30 cells unless cols and rows say otherwise); when it ends, the
+# terminal's settings and then its status are recorded and the pane stays open so that the screen can still
+# be read.
 start_in_terminal() {
     name=$1
     shift
@@ -52,8 +53,9 @@ start_in_terminal() {
     cat >"$work/$name.sh" <<EOF
 trap : INT
 sh "$work/$name.cmd" >"$work/$name.out" 2>"$work/$name.err"
-echo \$? >"$work/$name.status"
+status=\$?
 stty -a >"$work/$name.stty"
+echo \$status >"$work/$name.status"
 sleep 600
 EOF
     session=$name

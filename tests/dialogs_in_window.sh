@@ -6,6 +6,9 @@ set -eu
 about_driver=$1
 module=$2
 alert_driver=$3
+# In the sanitizer build: the font caches of the X libraries are not leaks of ours.
+LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/x11-libraries.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export LSAN_OPTIONS
 
 work=$(mktemp -d)
 xvfb_pid=""

@@ -35,7 +35,7 @@ int CB_XError(Display* display, XErrorEvent* error) {
 }
 
 int16_t I16(int value) {
-    return static_cast<int16_t>(std::clamp(value, 0, 32767));
+    return static_cast<int16_t>(std::clamp(value, -32768, 32767));
 }
 
 uint32_t NowMs() {
@@ -210,6 +210,13 @@ private:
             if (xevent.xbutton.button != Button1) {
                 return false;
             }
+            if (xevent.type == ButtonPress) {
+                // A window manager may have placed the window elsewhere than asked (a panel, a policy of its
+                // own): points are taken relative to where the window really is, until the button is up.
+                const SOuter asked = OuterOf(aFitted.rcBounds);
+                iPlacedX = xevent.xbutton.x_root - xevent.xbutton.x - asked.iX;
+                iPlacedY = xevent.xbutton.y_root - xevent.xbutton.y - asked.iY;
+            }
             rMouse = Where(xevent.xbutton.x_root, xevent.xbutton.y_root);
             event.what = xevent.type == ButtonPress ? mouseDown : mouseUp;
             event.where = rMouse;
@@ -243,7 +250,7 @@ private:
 
     // A screen point as the dialog sees it.
     Point Where(int rootX, int rootY) const {
-        return UnfitPoint(aView, aFitted, Point{I16(rootY), I16(rootX)});
+        return UnfitPoint(aView, aFitted, Point{I16(rootY - iPlacedY), I16(rootX - iPlacedX)});
     }
 
     // --- Drawing, in window coordinates. ---
@@ -406,6 +413,8 @@ private:
     SDialogView aView{};
     SDialogView aFitted{};
     Point rMouse{0, 0};
+    int iPlacedX = 0; // how far the window stands from where it was asked to be
+    int iPlacedY = 0;
 };
 
 // The X display named by DISPLAY, or null. A local connection is tried a few times: some sandboxes
