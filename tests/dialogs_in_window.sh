@@ -82,6 +82,12 @@ start_driver() {
     setsid "$@" </dev/null >"$work/$name.out" 2>"$work/$name.err" &
     driver_pid=$!
     wait_for find_window "$title" || fail "$name: no window titled \"$title\""
+    # Keys go to the window once it has taken the focus, which it does when it is mapped.
+    wait_for has_focus || fail "$name: the window did not take the keyboard focus"
+}
+
+has_focus() {
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$window" ]
 }
 
 find_window() {

@@ -2,6 +2,7 @@
 // the texts and the buttons, at the position the dialog's bounds give on the screen. The window manager is
 // asked for an undecorated, modal dialog window that stays above, since the title bar is the dialog's own.
 #include "platform/linux/DialogLayout.h"
+#include "platform/linux/DialogPainter.h"
 #include "platform/linux/DisplayAccess.h"
 #include "platform/linux/X11Library.h"
 
@@ -17,10 +18,6 @@ namespace {
 const int cNULL_EVENT_MS = 100;
 // A one-pixel border around the content, and the title bar above it.
 const Rect rFRAME = {cTITLE_BAR_HEIGHT + 1, 1, 1, 1};
-// The resources lay texts out in lines of 16 pixels.
-const int cLINE_HEIGHT = 16;
-const double dFONT_SIZE = 12;
-const char pcFONT[] = "sans-serif";
 
 // Xlib's error handler belongs to the whole process. While a window is up, errors on its own connection
 // (such as a focus request that a window manager overtook) are ignored; others go to the handler before.
@@ -253,156 +250,12 @@ private:
         return UnfitPoint(aView, aFitted, Point{I16(rootY - iPlacedY), I16(rootX - iPlacedX)});
     }
 
-    // --- Drawing, in window coordinates. ---
-
     void Draw() {
-        const SOuter outer = OuterOf(aFitted.rcBounds);
         cairo_t* cr = x.cairo_create(pSurface);
-        x.cairo_set_source_rgb(cr, 1, 1, 1);
-        x.cairo_paint(cr);
-        x.cairo_set_line_width(cr, 1);
-        // The title bar: grey, its title centred, a line below it.
-        x.cairo_set_source_rgb(cr, 0.86, 0.86, 0.86);
-        x.cairo_rectangle(cr, 1, 1, outer.iWidth - 2, cTITLE_BAR_HEIGHT);
-        x.cairo_fill(cr);
-        x.cairo_set_source_rgb(cr, 0, 0, 0);
-        Line(cr, 1, cTITLE_BAR_HEIGHT + 0.5, outer.iWidth - 1, cTITLE_BAR_HEIGHT + 0.5);
-        x.cairo_select_font_face(cr, pcFONT, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
-        x.cairo_set_font_size(cr, dFONT_SIZE);
-        Centred(cr, ToUtf8(aFitted.aTitle), 1, outer.iWidth - 1, 1, cTITLE_BAR_HEIGHT);
-        x.cairo_rectangle(cr, 0.5, 0.5, outer.iWidth - 1, outer.iHeight - 1);
-        x.cairo_stroke(cr);
-        x.cairo_select_font_face(cr, pcFONT, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-        if (aFitted.bCaution) {
-            CautionSign(cr, rFRAME.left + 16, rFRAME.top + 16);
-        }
-        for (const SItemView& item : aFitted.aItems) {
-            const Rect r = item.rcBounds;
-            const double left = r.left - aFitted.rcBounds.left + rFRAME.left;
-            const double top = r.top - aFitted.rcBounds.top + rFRAME.top;
-            const double width = r.right - r.left;
-            const double height = r.bottom - r.top;
-            if (item.eKind == eITEM_BUTTON) {
-                Button(cr, item, left, top, width, height);
-            } else {
-                Text(cr, ToUtf8(item.aText), left, top, width, height);
-            }
-        }
+        CDialogPainter(x).Paint(cr, aFitted, rFRAME);
         x.cairo_destroy(cr);
         x.cairo_surface_flush(pSurface);
         x.XFlush(pDisplay);
-    }
-
-    void Line(cairo_t* cr, double x0, double y0, double x1, double y1) {
-        x.cairo_move_to(cr, x0, y0);
-        x.cairo_line_to(cr, x1, y1);
-        x.cairo_stroke(cr);
-    }
-
-    void RoundedRect(cairo_t* cr, double left, double top, double width, double height, double radius) {
-        const double pi = 3.14159265358979;
-        x.cairo_new_sub_path(cr);
-        x.cairo_arc(cr, left + width - radius, top + radius, radius, -pi / 2, 0);
-        x.cairo_arc(cr, left + width - radius, top + height - radius, radius, 0, pi / 2);
-        x.cairo_arc(cr, left + radius, top + height - radius, radius, pi / 2, pi);
-        x.cairo_arc(cr, left + radius, top + radius, radius, pi, 3 * pi / 2);
-        x.cairo_close_path(cr);
-    }
-
-    // Text centred in a box, its baseline placed by the ink of the text.
-    void Centred(cairo_t* cr, const std::string& text, double left, double right, double top, double bottom) {
-        cairo_text_extents_t extents{};
-        x.cairo_text_extents(cr, text.c_str(), &extents);
-        x.cairo_move_to(cr, (left + right - extents.x_advance) / 2,
-                        (top + bottom) / 2 - extents.y_bearing - extents.height / 2);
-        x.cairo_show_text(cr, text.c_str());
-    }
-
-    // The button's rounded outline; the default button has a second, heavy outline around it.
-    void Button(cairo_t* cr, const SItemView& item, double left, double top, double width, double height) {
-        RoundedRect(cr, left + 0.5, top + 0.5, width - 1, height - 1, 4);
-        x.cairo_stroke(cr);
-        if (item.bDefault) {
-            x.cairo_set_line_width(cr, 3);
-            RoundedRect(cr, left - 2.5, top - 2.5, width + 5, height + 5, 7);
-            x.cairo_stroke(cr);
-            x.cairo_set_line_width(cr, 1);
-        }
-        Centred(cr, ToUtf8(item.aText), left, left + width, top, top + height);
-    }
-
-    void Text(cairo_t* cr, const std::string& text, double left, double top, double width, double height) {
-        x.cairo_save(cr);
-        x.cairo_rectangle(cr, left, top, width, height);
-        x.cairo_clip(cr);
-        double baseline = top + cLINE_HEIGHT - 4;
-        for (const std::string& line : Wrap(cr, text, width)) {
-            x.cairo_move_to(cr, left, baseline);
-            x.cairo_show_text(cr, line.c_str());
-            baseline += cLINE_HEIGHT;
-        }
-        x.cairo_restore(cr);
-    }
-
-    // Lines of at most width pixels, broken at spaces; line breaks end a line.
-    std::vector<std::string> Wrap(cairo_t* cr, const std::string& text, double width) {
-        const auto fits = [&](const std::string& line) {
-            cairo_text_extents_t extents{};
-            x.cairo_text_extents(cr, line.c_str(), &extents);
-            return extents.x_advance <= width;
-        };
-        std::vector<std::string> lines;
-        std::string line;
-        std::string word;
-        const auto endWord = [&] {
-            if (word.empty()) {
-                return;
-            }
-            const std::string joined = line.empty() ? word : line + " " + word;
-            if (line.empty() || fits(joined)) {
-                line = joined;
-            } else {
-                lines.push_back(line);
-                line = word;
-            }
-            word.clear();
-        };
-        for (const char c : text) {
-            if (c == '\n' || c == '\r') {
-                endWord();
-                lines.push_back(line);
-                line.clear();
-            } else if (c == ' ') {
-                endWord();
-            } else {
-                word += c;
-            }
-        }
-        endWord();
-        if (!line.empty()) {
-            lines.push_back(line);
-        }
-        return lines;
-    }
-
-    void CautionSign(cairo_t* cr, double left, double top) {
-        x.cairo_move_to(cr, left + 16, top + 1);
-        x.cairo_line_to(cr, left + 31, top + 29);
-        x.cairo_line_to(cr, left + 1, top + 29);
-        x.cairo_close_path(cr);
-        x.cairo_set_source_rgb(cr, 1, 0.8, 0);
-        x.cairo_fill(cr);
-        x.cairo_set_source_rgb(cr, 0, 0, 0);
-        x.cairo_move_to(cr, left + 16, top + 1);
-        x.cairo_line_to(cr, left + 31, top + 29);
-        x.cairo_line_to(cr, left + 1, top + 29);
-        x.cairo_close_path(cr);
-        x.cairo_stroke(cr);
-        x.cairo_select_font_face(cr, pcFONT, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
-        x.cairo_set_font_size(cr, 18);
-        Centred(cr, "!", left, left + 32, top + 10, top + 28);
-        x.cairo_set_font_size(cr, dFONT_SIZE);
-        x.cairo_select_font_face(cr, pcFONT, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     }
 
     const SX11Library& x;
