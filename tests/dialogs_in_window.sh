@@ -13,9 +13,10 @@ export LSAN_OPTIONS
 work=$(mktemp -d)
 xvfb_pid=""
 driver_pid=""
+# Either process may have ended already.
 cleanup() {
-    [ -n "$driver_pid" ] && kill "$driver_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    [ -z "$driver_pid" ] || kill "$driver_pid" 2>/dev/null || true
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
