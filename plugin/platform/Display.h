@@ -1,5 +1,6 @@
-// Where modal dialogs are shown and where their events come from. The platform picks the user's terminal,
-// or standard error when there is none; tests install a scripted display instead.
+// Where modal dialogs are shown and where their events come from. The platform picks a window on the X
+// display when there is one, else the user's terminal, else standard error; tests install a scripted
+// display instead.
 #ifndef QUENFIELD_PLATFORM_DISPLAY_H
 #define QUENFIELD_PLATFORM_DISPLAY_H
 
@@ -30,8 +31,8 @@ public:
     virtual Rect ScreenBounds() = 0;
     // Draws the modal dialog; called before every event, so a display skips what it has drawn already.
     virtual void Show(const SDialogView& view) = 0;
-    // The next event, a null event when nothing happened for about a tenth of a second. false: nobody can
-    // answer (any more), the dialog must not wait.
+    // The next event, a null event when nothing happened for about a tenth of a second; where is the mouse
+    // as last seen, for every kind. false: nobody can answer (any more), the dialog must not wait.
     virtual bool NextEvent(EventRecord& event) = 0;
 };
 

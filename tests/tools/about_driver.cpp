@@ -1,8 +1,10 @@
 // Calls the About selector of a plug-in module as a host would, with a basic suite that offers the UI hooks
 // suite, then unloads the module. Prints what the host saw:
-//   result=<code> acquired=<n> released=<n> null_events=<n> other_events=<n>
-// and exits 0 when the call returned 0 and every acquired suite was released at unload.
+//   result=<code> acquired=<n> released=<n> null_events=<n> other_events=<n> extra_fds=<n> extra_threads=<n>
+// (the descriptors and threads the call left open) and exits 0 when the call returned 0 and every acquired
+// suite was released at unload.
 #include "ExportInterface.h"
+#include "ProcessCounts.h"
 
 #include <cstdio>
 #include <cstring>
@@ -59,9 +61,13 @@ int main(int argc, char** argv) {
     AboutRecord about = {nullptr, &basicSuite};
     intptr_t data = 0;
     int16_t result = 0x7777;
+    const ProcessCounts before = CountProcess();
     entry(exportSelectorAbout, &about, &data, &result);
+    const ProcessCounts after = CountProcess();
     dlclose(module);
-    std::printf("result=%d acquired=%d released=%d null_events=%d other_events=%d\n", result, acquired,
-                released, nullEvents, otherEvents);
+    std::printf(
+        "result=%d acquired=%d released=%d null_events=%d other_events=%d extra_fds=%d extra_threads=%d\n",
+        result, acquired, released, nullEvents, otherEvents, after.fds - before.fds,
+        after.threads - before.threads);
     return result == 0 && acquired == released ? 0 : 1;
 }

@@ -141,6 +141,25 @@ TEST_F(AboutBox, DragsByItsTitleBarWithinTheDesktop) {
     EXPECT_EQ(HostEventKinds(), (std::vector<uint16_t>{nullEvent})) << "the clicks reached the host";
 }
 
+TEST_F(AboutBox, FollowsTheMouseWhileItsTitleBarIsDragged) {
+    const Point grab = {static_cast<int16_t>(cCENTRED.top - cTITLE_BAR_HEIGHT / 2),
+                        static_cast<int16_t>(cCENTRED.left + 40)};
+    const Point moved = {static_cast<int16_t>(grab.v + 10), static_cast<int16_t>(grab.h + 20)};
+    Rect shownWhileHeld{};
+    display.Add(Mouse(mouseDown, [grab](const SDialogView&) { return grab; }));
+    display.Add(Mouse(nullEvent, [moved](const SDialogView&) { return moved; }));
+    display.Add([&](const SDialogView& view) {
+        shownWhileHeld = view.rcBounds;
+        return MakeEvent(mouseUp, 0, moved);
+    });
+    display.Add(Key(kReturnCharCode));
+    EXPECT_EQ(Show(), 0);
+    EXPECT_EQ(shownWhileHeld.top, cCENTRED.top + 10);
+    EXPECT_EQ(shownWhileHeld.left, cCENTRED.left + 20);
+    EXPECT_EQ(display.last.rcBounds.top, cCENTRED.top + 10);
+    EXPECT_EQ(display.last.rcBounds.left, cCENTRED.left + 20);
+}
+
 TEST_F(AboutBox, TheFilterDragsOnlyItsOwnWindowAndThenEatsTheClick) {
     // The About box centred, and a second window from the same template in front of it, uncentred.
     DialogTHndl dlgTemplate = GetResource(cRESOURCE_DIALOG, sDIALOG_ABOUT);

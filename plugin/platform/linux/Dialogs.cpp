@@ -2,6 +2,7 @@
 // the frontmost last. The host's own windows are not ours and appear only in the events they receive.
 #include "Error.h"
 #include "System/Helpers.h"
+#include "platform/linux/DialogLayout.h"
 #include "platform/linux/DisplayAccess.h"
 #include "platform/linux/ResourceTable.h"
 
@@ -25,6 +26,9 @@ struct SDialogRecord {
     int16_t sDefaultItem;
     int16_t sCancelItem;
     bool bCaution;
+    // Where the dialog is shown, opened by its first ModalDialog and closed with the dialog, so that a
+    // dialog run several times stays one window (one screen) on the user's display.
+    std::unique_ptr<IDisplay> pDisplay;
 };
 
 namespace {
@@ -65,10 +69,6 @@ private:
 
 std::string ToString(ConstStr255Param text) {
     return std::string(reinterpret_cast<const char*>(text + 1), text[0]);
-}
-
-bool PointInRect(Point point, const Rect& rect) {
-    return point.v >= rect.top && point.v < rect.bottom && point.h >= rect.left && point.h < rect.right;
 }
 
 Rect TitleBar(const Rect& content) {
@@ -123,7 +123,25 @@ int16_t ItemAt(DialogRef dialog, Point where) {
     return 0;
 }
 
+DialogRef DialogOf(WindowRef window) {
+    for (DialogRef dialog : Windows()) {
+        if (&dialog->window == window) {
+            return dialog;
+        }
+    }
+    return nullptr;
+}
+
+Point ClampedPoint(Point point, const Rect& bounds) {
+    return Point{_hlp::MathClamp<int16_t>(point.v, bounds.top, static_cast<int16_t>(bounds.bottom - 1)),
+                 _hlp::MathClamp<int16_t>(point.h, bounds.left, static_cast<int16_t>(bounds.right - 1))};
+}
+
 } // namespace
+
+IDisplay* ModalDisplay() {
+    return pModalDisplay;
+}
 
 SDialogView DescribeDialog(DialogRef dialog) {
     _hlp::Require(dialog != nullptr);
@@ -196,11 +214,12 @@ GrafPtr GetDialogPort(DialogRef dialog) {
 void ModalDialog(ModalFilterUPP filter, int16_t* itemHit) {
     _hlp::Require(itemHit != nullptr && !Windows().empty());
     DialogRef dialog = Windows().back();
-    std::unique_ptr<IDisplay> userDisplay;
     IDisplay* display = InstalledDisplay();
     if (display == nullptr) {
-        userDisplay = OpenUserDisplay();
-        display = userDisplay.get();
+        if (dialog->pDisplay == nullptr) {
+            dialog->pDisplay = OpenUserDisplay();
+        }
+        display = dialog->pDisplay.get();
     }
     CModalScope scope(display);
     for (;;) {
@@ -294,6 +313,7 @@ int16_t FindWindow(Point where, WindowRef* window) {
 void DragWindow(WindowRef window, Point start, const Rect* bounds) {
     _hlp::Require(window != nullptr && bounds != nullptr);
     IDisplay* display = pModalDisplay != nullptr ? pModalDisplay : InstalledDisplay();
+    DialogRef dialog = DialogOf(window);
     Point end = start;
     EventRecord event{};
     while (display != nullptr && display->NextEvent(event)) {
@@ -301,9 +321,17 @@ void DragWindow(WindowRef window, Point start, const Rect* bounds) {
             end = event.where;
             break;
         }
+        // Null events carry where the mouse is: the dialog is shown there while the button is held.
+        if (event.what == nullEvent && dialog != nullptr) {
+            const Point at = ClampedPoint(event.where, *bounds);
+            const Rect saved = window->rcBounds;
+            OffsetRect(&window->rcBounds, static_cast<int16_t>(at.h - start.h),
+                       static_cast<int16_t>(at.v - start.v));
+            display->Show(DescribeDialog(dialog));
+            window->rcBounds = saved;
+        }
     }
-    end.h = _hlp::MathClamp<int16_t>(end.h, bounds->left, static_cast<int16_t>(bounds->right - 1));
-    end.v = _hlp::MathClamp<int16_t>(end.v, bounds->top, static_cast<int16_t>(bounds->bottom - 1));
+    end = ClampedPoint(end, *bounds);
     OffsetRect(&window->rcBounds, static_cast<int16_t>(end.h - start.h),
                static_cast<int16_t>(end.v - start.v));
 }

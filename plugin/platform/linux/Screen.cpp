@@ -24,7 +24,11 @@ void InstallDisplay(IDisplay* display) {
 }
 
 Rect MainScreenBounds() {
-    return pInstalledDisplay != nullptr ? pInstalledDisplay->ScreenBounds() : TerminalScreenBounds();
+    if (IDisplay* display = pInstalledDisplay != nullptr ? pInstalledDisplay : ModalDisplay()) {
+        return display->ScreenBounds();
+    }
+    Rect screen{};
+    return WindowScreenBounds(screen) ? screen : TerminalScreenBounds();
 }
 
 GDHandle GetMainDevice() {

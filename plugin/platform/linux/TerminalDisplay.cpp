@@ -1,14 +1,15 @@
 // Dialogs on the user's terminal: drawn on the alternate screen, keys read in raw mode. The terminal is
 // given back as it was on every way out, signals included. Without a terminal that this process may use,
 // the dialog's text goes to standard error and nobody is waited for.
+#include "platform/linux/DialogLayout.h"
 #include "platform/linux/DialogPicture.h"
 #include "platform/linux/DisplayAccess.h"
+#include "platform/linux/TerminalInput.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
-#include <deque>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -17,8 +18,12 @@
 
 namespace {
 
-const char pcENTER_SCREEN[] = "\x1b[?1049h\x1b[?25l";
-const char pcLEAVE_SCREEN[] = "\x1b[2J\x1b[?25h\x1b[?1049l";
+// The alternate screen without a cursor, and xterm mouse reporting: presses, releases and motion while a
+// button is held, in the SGR encoding where the terminal has it.
+const char pcENTER_SCREEN[] = "\x1b[?1049h\x1b[?25l\x1b[?1002h\x1b[?1006h";
+const char pcLEAVE_SCREEN[] = "\x1b[?1006l\x1b[?1002l\x1b[2J\x1b[?25h\x1b[?1049l";
+// The frame around the content: the top border row carries the title, as the title bar does.
+const Rect rFRAME = {cTITLE_BAR_HEIGHT, cCELL_WIDTH, cCELL_HEIGHT, cCELL_WIDTH};
 const int aSIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
 const int cNULL_EVENT_MS = 100;
 
@@ -154,21 +159,31 @@ public:
     Rect ScreenBounds() override { return ScreenOf(iFd); }
 
     void Show(const SDialogView& view) override {
-        const SDialogPicture picture = DrawDialog(view);
         const Rect screen = ScreenBounds();
+        if (!bShown || !SameRect(screen, rcScreen)) {
+            // First shown where its template was centred; after a resize, centred again on the new size.
+            const Point origin = bShown ? CentredOrigin(view.rcBounds.right - view.rcBounds.left,
+                                                        view.rcBounds.bottom - view.rcBounds.top, screen)
+                                        : Point{view.rcBounds.top, view.rcBounds.left};
+            rShift = Point{static_cast<int16_t>(origin.v - view.rcBounds.top),
+                           static_cast<int16_t>(origin.h - view.rcBounds.left)};
+            rcScreen = screen;
+            bShown = true;
+        }
+        aView = view;
+        aFitted = FitView(view, rShift, screen, rFRAME);
+        const SDialogPicture picture = DrawDialog(aFitted);
         const int rows = screen.bottom / cCELL_HEIGHT;
         const int cols = screen.right / cCELL_WIDTH;
         std::string output = "\x1b[2J";
         for (size_t i = 0; i < picture.aRows.size(); ++i) {
             const int row = picture.iTop + static_cast<int>(i);
             const std::string& line = picture.aRows[i];
-            const int skip = picture.iLeft < 0 ? -picture.iLeft : 0;
-            const int col = picture.iLeft + skip;
-            if (row < 0 || row >= rows || col >= cols || skip >= static_cast<int>(line.size())) {
+            if (row < 0 || row >= rows || picture.iLeft < 0 || picture.iLeft >= cols) {
                 continue;
             }
-            output += "\x1b[" + std::to_string(row + 1) + ";" + std::to_string(col + 1) + "H";
-            output += line.substr(skip, cols - col);
+            output += "\x1b[" + std::to_string(row + 1) + ";" + std::to_string(picture.iLeft + 1) + "H";
+            output += line.substr(0, cols - picture.iLeft);
         }
         if (output != aDrawn) {
             WriteAll(iFd, output.data(), output.size());
@@ -177,32 +192,39 @@ public:
     }
 
     bool NextEvent(EventRecord& event) override {
-        event = EventRecord{};
-        event.what = nullEvent;
-        if (aPending.empty() && !ReadKeys()) {
-            return false;
+        if (!rInput.Next(event)) {
+            if (!ReadInput()) {
+                return false;
+            }
+            if (!rInput.Next(event)) {
+                event = EventRecord{};
+                event.what = nullEvent;
+                event.where = rInput.Mouse();
+            }
         }
         event.when = NowMs();
-        if (!aPending.empty()) {
-            event.what = keyDown;
-            event.message = aPending.front();
-            aPending.pop_front();
-        }
+        // Mouse points as the dialog sees them: the drawing may stand elsewhere than the dialog's bounds.
+        event.where = UnfitPoint(aView, aFitted, event.where);
         return iInterrupted == 0;
     }
 
 private:
-    // Waits up to a tenth of a second for keys. false: the terminal is gone or the dialog was interrupted.
-    bool ReadKeys() {
+    static bool SameRect(const Rect& a, const Rect& b) {
+        return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
+    }
+
+    // Waits up to a tenth of a second for input. false: the terminal is gone or the dialog was interrupted.
+    bool ReadInput() {
         pollfd ready{iFd, POLLIN, 0};
         const int count = poll(&ready, 1, cNULL_EVENT_MS);
         if (iInterrupted != 0 || (count < 0 && errno != EINTR)) {
             return false;
         }
         if (count <= 0) {
+            rInput.Idle();
             return true;
         }
-        unsigned char chunk[64];
+        unsigned char chunk[256];
         const ssize_t length = read(iFd, chunk, sizeof chunk);
         if (length < 0) {
             return errno == EINTR || errno == EAGAIN;
@@ -210,19 +232,18 @@ private:
         if (length == 0) {
             return false;
         }
-        // An escape followed at once by more is a function or cursor key, which no dialog here answers.
-        if (chunk[0] == kEscapeCharCode && length > 1) {
-            return true;
-        }
-        for (ssize_t i = 0; i < length; ++i) {
-            aPending.push_back(chunk[i] == '\n' ? static_cast<unsigned char>(kReturnCharCode) : chunk[i]);
-        }
+        rInput.Feed(chunk, static_cast<size_t>(length));
         return true;
     }
 
     int iFd;
     std::string aDrawn;
-    std::deque<unsigned char> aPending;
+    CTerminalInput rInput;
+    bool bShown = false;
+    Rect rcScreen{};
+    Point rShift{0, 0};
+    SDialogView aView{};
+    SDialogView aFitted{};
 };
 
 // No one can answer: the text is shown once and the dialog closes as if its first item was chosen.
@@ -266,7 +287,7 @@ Rect TerminalScreenBounds() {
     return screen;
 }
 
-std::unique_ptr<IDisplay> OpenUserDisplay() {
+std::unique_ptr<IDisplay> OpenTerminalDisplay() {
     const int fd = OpenTerminal();
     termios state{};
     // A process outside the terminal's foreground group would be stopped as soon as it touched it.
