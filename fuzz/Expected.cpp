@@ -74,8 +74,14 @@ void AppendPixels(std::vector<uint8_t>& out, const Scenario& s, bool gray, const
     }
 }
 
-uint32_t MaxPixel(int16_t planes) {
-    return std::min<uint32_t>(uiMAX_PIXEL, uiBUFFER_SAMPLES / std::max<uint32_t>(uint32_t(planes), 3));
+uint32_t MaxPixel(const Scenario& s) {
+    const uint32_t buffer =
+        std::min<uint32_t>(uiMAX_PIXEL, uiBUFFER_SAMPLES / std::max<uint32_t>(uint32_t(s.planes), 3));
+    if (s.maxData <= 0) {
+        return buffer;
+    }
+    return std::min<uint32_t>(buffer,
+                              uint32_t(s.maxData) / uint32_t(size_t(s.planes) * SampleBytes(s.depth)));
 }
 
 class Result {
@@ -98,8 +104,11 @@ int16_t ExpectTransfer(const Scenario& s, const Classification& kind, StartOutco
     if (s.width <= 0 || s.height <= 0 || s.planes > int16_t(uiBUFFER_SAMPLES)) {
         return -50;
     }
-    const uint32_t maxPixel = MaxPixel(s.planes);
+    const uint32_t maxPixel = MaxPixel(s);
     o.file = Header(s, kind.format);
+    if (maxPixel == 0) {
+        return -50;
+    }
     if (!s.advanceState) {
         if (s.progressProc) {
             o.progress.push_back({0, s.height});

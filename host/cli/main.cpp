@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <iostream>
+#include <map>
 #include <system_error>
 
 namespace host {
@@ -48,6 +49,24 @@ int main(int argc, char** argv) {
                        "dialogs wait for a key on a terminal, and a check that needs a process of its own is "
                        "skipped");
     validate->add_option("--json", checks.json, "Also write the results as JSON to this file");
+    validate->add_option("--junit", checks.junit, "Also write the results as JUnit XML to this file");
+    validate
+        ->add_option("--level", checks.level,
+                     "The checks to run: contract (what the interface requires), recommended (also good "
+                     "practice) or reference (also this project's own plug-in's choices)")
+        ->transform(CLI::CheckedTransformer(
+            std::map<std::string, validate::Level>{{"contract", validate::Level::Contract},
+                                                   {"recommended", validate::Level::Recommended},
+                                                   {"reference", validate::Level::Reference}}))
+        ->default_str("recommended");
+    validate
+        ->add_option("-j,--jobs", checks.jobs,
+                     "Checks to run at once, each in its own process (default: "
+                     "one per processor)")
+        ->check(CLI::PositiveNumber);
+    validate->add_option(
+        "--seed", checks.seed,
+        "Seed of the documents' samples, or of the fuzz run (default: a random one, printed)");
     validate->add_option("--timeout", checks.timeoutSeconds, "Time limit of each check in seconds")
         ->check(CLI::PositiveNumber)
         ->capture_default_str();
@@ -66,6 +85,7 @@ int main(int argc, char** argv) {
     }
     if (validate->parsed()) {
         checks.plugin = plugin;
+        checks.version = QUENFIELD_VERSION;
         return validate::RunValidate(checks);
     }
     if (images.empty()) {

@@ -34,6 +34,8 @@ struct Misbehaviour {
     std::optional<size_t> failAt;      // advanceState answers failCode for this request
     int16_t failCode = 0;
     int32_t rowBytesShortBy = 0; // rowBytes reported this many bytes short of the row's pixels
+    int32_t rowBytesPadding = 0; // rowBytes this many bytes longer than the row's pixels, as hosts align rows
+    bool misaligned = false;     // data at an odd address, so no sample is aligned to its size
 };
 
 // One export from the host's side.
@@ -77,6 +79,10 @@ public:
     // Why the host refused the first request it refused (outside the document, wrong planes, above maxData);
     // empty when it refused none.
     const std::string& Refusal() const { return refusal_; }
+    // Requests made after abortProc first answered true; 0 when it never did.
+    size_t RequestsAfterCancel() const;
+    // The maxData requests are held to: the offer, or the plug-in's lower value from Prepare.
+    int32_t MaxData() const { return maxData_; }
 
     int16_t Deliver();
     Boolean Abort();
@@ -86,7 +92,7 @@ private:
     bool WantsRegion() const;
     VRect RequestedRect() const;
     int16_t Refuse(const std::string& reason);
-    void Fill(uint8_t* out, const VRect& rect, int lo, int hi, size_t rowBytes) const;
+    void Fill(uint8_t* out, const VRect& rect, int lo, int hi, size_t rowBytes, size_t stride) const;
 
     ExportPluginEntry entry_;
     Document document_;
@@ -97,6 +103,7 @@ private:
     std::unique_ptr<GuardedBlock> delivery_;
     std::vector<Event> events_;
     size_t served_ = 0;
+    std::optional<size_t> cancelSeenAt_; // requests made when abortProc first answered true
     std::string refusal_;
 };
 
