@@ -7,7 +7,7 @@ PACKAGES="
     g++ cmake make pkg-config
     clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    libglib2.0-dev dbus-daemon
+    libglib2.0-dev dbus-daemon libxml2-utils locales
     libtiff-dev libpng-dev libopenexr-dev libcli11-dev
     tmux netpbm imagemagick libtiff-tools time
 "

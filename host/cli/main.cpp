@@ -64,6 +64,13 @@ int main(int argc, char** argv) {
                      "Checks to run at once, each in its own process (default: "
                      "one per processor)")
         ->check(CLI::PositiveNumber);
+    validate
+        ->add_option(
+            "--fuzz", checks.fuzzSeconds,
+            "Instead of the checks, play random host sessions against the plug-in for this many "
+            "seconds; every failing case is printed with its seed and the command that plays it again")
+        ->check(CLI::PositiveNumber);
+    validate->add_option("--reproduce", checks.reproduce, "Play the fuzz case of this seed again");
     validate->add_option(
         "--seed", checks.seed,
         "Seed of the documents' samples, or of the fuzz run (default: a random one, printed)");

@@ -82,6 +82,24 @@ int16_t ProbeHost::Call(int16_t selector) {
     return result;
 }
 
+int16_t ProbeHost::Play(int16_t selector) {
+    const int32_t offered = record_.maxData;
+    if (selector == exportSelectorStart) {
+        served_ = 0;
+        cancelSeen_ = false;
+        afterCancel_ = 0;
+        if (!prepared_) {
+            maxData_ = offered;
+        }
+    }
+    const int16_t result = Call(selector);
+    if (selector == exportSelectorPrepare) {
+        prepared_ = true;
+        maxData_ = std::min(record_.maxData, offered);
+    }
+    return result;
+}
+
 ExportRun ProbeHost::Export() {
     const int32_t offered = record_.maxData;
     ExportRun run;
@@ -97,7 +115,8 @@ ExportRun ProbeHost::Export() {
 
 ExportRun ProbeHost::Transfer(int16_t prepare) {
     served_ = 0;
-    cancelSeenAt_.reset();
+    cancelSeen_ = false;
+    afterCancel_ = 0;
     ExportRun run;
     run.prepare = prepare;
     run.start = Call(exportSelectorStart);
@@ -118,10 +137,6 @@ ExportRun ProbeHost::Transfer(int16_t prepare) {
 void ProbeHost::ClearEvents() {
     events_.clear();
     refusal_.clear();
-}
-
-size_t ProbeHost::RequestsAfterCancel() const {
-    return cancelSeenAt_ ? Requests().size() - *cancelSeenAt_ : 0;
 }
 
 std::vector<Event> ProbeHost::Requests() const {
@@ -161,7 +176,11 @@ int16_t ProbeHost::Deliver() {
     request.loPlane = record_.loPlane;
     request.hiPlane = record_.hiPlane;
     events_.push_back(request);
+    afterCancel_ += cancelSeen_ ? 1 : 0;
     const size_t index = served_;
+    if (arrange_) {
+        arrange_(index, behaviour_);
+    }
     if (behaviour_.failAt && *behaviour_.failAt == index) {
         ++served_;
         return behaviour_.failCode;
@@ -199,7 +218,7 @@ int16_t ProbeHost::Deliver() {
     std::memset(delivery_->Data(), 0xA5, delivery_->Size());
     Fill(data, rect, lo, hi, rowBytes, stride);
     delivery_->Seal();
-    record_.data = data;
+    record_.data = behaviour_.nullData ? nullptr : data;
     record_.rowBytes = int32_t(stride);
     ++served_;
     return exportNoErr;
@@ -220,9 +239,7 @@ void ProbeHost::Fill(uint8_t* out, const VRect& rect, int lo, int hi, size_t row
 Boolean ProbeHost::Abort() {
     events_.push_back(Event{Event::AbortPoll});
     const bool cancelled = behaviour_.cancelAfter && served_ > *behaviour_.cancelAfter;
-    if (cancelled && !cancelSeenAt_) {
-        cancelSeenAt_ = Requests().size();
-    }
+    cancelSeen_ = cancelSeen_ || cancelled;
     return cancelled ? 1 : 0;
 }
 

@@ -1,6 +1,7 @@
 #include "ValidateCommand.h"
 
 #include "Documents.h"
+#include "Fuzz.h"
 #include "Json.h"
 #include "Junit.h"
 #include "Runner.h"
@@ -86,6 +87,9 @@ uint64_t Seed(const std::optional<uint64_t>& requested) {
 }
 
 int RunValidate(const ValidateOptions& options) {
+    if (options.reproduce || options.fuzzSeconds > 0) {
+        return RunFuzz(options);
+    }
     std::vector<Check> checks = AllChecks();
     if (!Select(checks, options.checks, options.level)) {
         return 2;
