@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <iostream>
-#include <map>
 #include <system_error>
 
 namespace host {
@@ -50,15 +49,13 @@ int main(int argc, char** argv) {
                        "skipped");
     validate->add_option("--json", checks.json, "Also write the results as JSON to this file");
     validate->add_option("--junit", checks.junit, "Also write the results as JUnit XML to this file");
+    std::string level = "recommended";
     validate
-        ->add_option("--level", checks.level,
+        ->add_option("--level", level,
                      "The checks to run: contract (what the interface requires), recommended (also good "
                      "practice) or reference (also this project's own plug-in's choices)")
-        ->transform(CLI::CheckedTransformer(
-            std::map<std::string, validate::Level>{{"contract", validate::Level::Contract},
-                                                   {"recommended", validate::Level::Recommended},
-                                                   {"reference", validate::Level::Reference}}))
-        ->default_str("recommended");
+        ->check(CLI::IsMember({"contract", "recommended", "reference"}))
+        ->capture_default_str();
     validate
         ->add_option("-j,--jobs", checks.jobs,
                      "Checks to run at once, each in its own process (default: "
@@ -93,6 +90,7 @@ int main(int argc, char** argv) {
     if (validate->parsed()) {
         checks.plugin = plugin;
         checks.version = QUENFIELD_VERSION;
+        checks.level = *validate::ParseLevel(level);
         return validate::RunValidate(checks);
     }
     if (images.empty()) {
