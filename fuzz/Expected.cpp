@@ -79,17 +79,26 @@ void AppendPixels(std::vector<uint8_t>& out, const Scenario& s, bool gray, const
     }
 }
 
-uint32_t MaxPixel(int16_t planes) {
-    return std::min<uint32_t>(uiMAX_PIXEL, uiBUFFER_SAMPLES / std::max<uint32_t>(uint32_t(planes), 3));
+uint32_t MaxPixel(const Scenario& s) {
+    const uint32_t buffer =
+        std::min<uint32_t>(uiMAX_PIXEL, uiBUFFER_SAMPLES / std::max<uint32_t>(uint32_t(s.planes), 3));
+    if (s.maxData <= 0) {
+        return buffer;
+    }
+    return std::min<uint32_t>(buffer,
+                              uint32_t(s.maxData) / uint32_t(size_t(s.planes) * SampleBytes(s.depth)));
 }
 
 // The transfer into a new, empty file; returns its code, or sets thrown to the code that leaves by exception.
 int16_t ExpectTransfer(const Scenario& s, const Classification& kind, StartOutcome& o, bool& thrown) {
-    const uint32_t maxPixel = MaxPixel(s.planes);
+    const uint32_t maxPixel = MaxPixel(s);
     for (const std::string& line : HeaderLines(s, kind.format)) {
         if (!Write(s, o.file, std::vector<uint8_t>(line.begin(), line.end()))) {
             return -20;
         }
+    }
+    if (maxPixel == 0) {
+        return -50;
     }
     if (!s.advanceState) {
         if (s.progressProc) {

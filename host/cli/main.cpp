@@ -89,6 +89,29 @@ int main(int argc, char** argv) {
                        "dialogs wait for a key on a terminal, and a check that needs a process of its own is "
                        "skipped");
     validate->add_option("--json", checks.json, "Also write the results as JSON to this file");
+    validate->add_option("--junit", checks.junit, "Also write the results as JUnit XML to this file");
+    std::string level = "recommended";
+    validate
+        ->add_option("--level", level,
+                     "The checks to run: contract (what the interface requires), recommended (also good "
+                     "practice) or reference (also this project's own plug-in's choices)")
+        ->check(CLI::IsMember({"contract", "recommended", "reference"}))
+        ->capture_default_str();
+    validate
+        ->add_option("-j,--jobs", checks.jobs,
+                     "Checks to run at once, each in its own process (default: "
+                     "one per processor)")
+        ->check(CLI::PositiveNumber);
+    validate
+        ->add_option(
+            "--fuzz", checks.fuzzSeconds,
+            "Instead of the checks, play random host sessions against the plug-in for this many "
+            "seconds; every failing case is printed with its seed and the command that plays it again")
+        ->check(CLI::PositiveNumber);
+    validate->add_option("--reproduce", checks.reproduce, "Play the fuzz case of this seed again");
+    validate->add_option(
+        "--seed", checks.seed,
+        "Seed of the documents' samples, or of the fuzz run (default: a random one, printed)");
     validate->add_option("--timeout", checks.timeoutSeconds, "Time limit of each check in seconds")
         ->check(CLI::PositiveNumber)
         ->capture_default_str();
@@ -117,6 +140,8 @@ int main(int argc, char** argv) {
     }
     if (validate->parsed()) {
         checks.plugin = plugin;
+        checks.version = QUENFIELD_VERSION;
+        checks.level = *validate::ParseLevel(level);
         return validate::RunValidate(checks);
     }
     if (images.empty()) {

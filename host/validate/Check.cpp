@@ -16,6 +16,27 @@ const char* OutcomeName(Outcome outcome) {
     return "unknown";
 }
 
+const char* LevelName(Level level) {
+    switch (level) {
+    case Level::Contract:
+        return "contract";
+    case Level::Recommended:
+        return "recommended";
+    case Level::Reference:
+        return "reference";
+    }
+    return "unknown";
+}
+
+std::optional<Level> ParseLevel(const std::string& name) {
+    for (Level level : {Level::Contract, Level::Recommended, Level::Reference}) {
+        if (name == LevelName(level)) {
+            return level;
+        }
+    }
+    return std::nullopt;
+}
+
 void Fail(const std::string& what, const std::string& expected, const std::string& seen) {
     throw CheckFailed(what + ": expected " + expected + ", saw " + seen);
 }
@@ -36,8 +57,8 @@ void ExpectEqual(long long seen, long long expected, const std::string& what) {
 
 std::vector<Check> AllChecks() {
     std::vector<Check> all;
-    for (auto group :
-         {EntryChecks, SessionChecks, DocumentChecks, TransferChecks, EnvironmentChecks, LifetimeChecks}) {
+    for (auto group : {EntryChecks, SessionChecks, DocumentChecks, LayoutChecks, TransferChecks,
+                       EnvironmentChecks, HostChecks, LifetimeChecks}) {
         for (Check& check : group()) {
             all.push_back(std::move(check));
         }

@@ -3,8 +3,10 @@
 #ifndef QUENFIELD_VALIDATE_CHECK_H
 #define QUENFIELD_VALIDATE_CHECK_H
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -14,6 +16,13 @@ namespace validate {
 enum class Outcome { Passed, Failed, Skipped, Crashed };
 
 const char* OutcomeName(Outcome outcome);
+
+// How far a check reaches, each level including the ones before it: what the interface promises or requires,
+// good practice any plug-in should follow, and the choices of this project's own plug-in.
+enum class Level { Contract, Recommended, Reference };
+
+const char* LevelName(Level level);
+std::optional<Level> ParseLevel(const std::string& name);
 
 struct Verdict {
     Outcome outcome = Outcome::Passed;
@@ -31,6 +40,7 @@ struct Check {
     std::string name;        // kebab-case
     std::string description; // one sentence
     std::function<void(const CheckContext&)> body;
+    Level level;
 };
 
 class CheckFailed : public std::runtime_error {
@@ -57,6 +67,9 @@ std::vector<Check> DocumentChecks();
 std::vector<Check> TransferChecks();
 std::vector<Check> EnvironmentChecks();
 std::vector<Check> LifetimeChecks();
+
+std::vector<Check> LayoutChecks();
+std::vector<Check> HostChecks();
 
 // Every check, in the order they run.
 std::vector<Check> AllChecks();

@@ -2,6 +2,8 @@
 
 #include "ResultCodes.h"
 
+#include <algorithm>
+
 namespace validate {
 namespace {
 
@@ -11,6 +13,17 @@ std::string List(const std::vector<std::string>& names) {
         text += (text.empty() ? "" : ", ") + name;
     }
     return text.empty() ? "nothing" : text;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+void ExpectFileBytes(const Sandbox& sandbox, const Document& document, const std::string& name,
+                     const std::string& what) {
+    const std::string difference = FirstDifference(sandbox.ReadExport(name), document);
+    Expect(difference.empty(), what + ": " + name + " of a " + document.Describe() + " document",
+           "the bytes computed from the delivered samples", difference);
 }
 
 } // namespace
@@ -26,14 +39,32 @@ void ExpectResult(int16_t seen, int16_t expected, const std::string& what) {
     Expect(seen == expected, what, Code(expected), Code(seen));
 }
 
+void ExpectFailure(int16_t seen, const std::string& what) {
+    Expect(seen != exportNoErr && seen != ProbeHost::kUntouched, what, "a failure (a non-zero code)",
+           Code(seen));
+}
+
 void ExpectExportFile(const Sandbox& sandbox, const Document& document, const std::string& what) {
+    const std::string extension = document.depth == 32 ? ".pfm" : ".ppm";
+    const std::vector<std::string> entries = sandbox.ExportEntries();
+    Expect(entries.size() == 1 && EndsWith(entries.front(), extension), what + ": the export folder",
+           "one " + extension + " file", List(entries));
+    ExpectFileBytes(sandbox, document, entries.front(), what);
+}
+
+void ExpectExportFileNamed(const Sandbox& sandbox, const Document& document, const std::string& what) {
     const std::string name = ExpectedName(document.name, document.depth);
     const std::vector<std::string> entries = sandbox.ExportEntries();
     Expect(entries == std::vector<std::string>{name}, what + ": the export folder", "only " + name,
            List(entries));
-    const std::string difference = FirstDifference(sandbox.ReadExport(name), document);
-    Expect(difference.empty(), what + ": " + name + " of a " + document.Describe() + " document",
-           "the bytes computed from the delivered samples", difference);
+    ExpectFileBytes(sandbox, document, name, what);
+}
+
+size_t CountRequests(ExportPluginEntry entry, const Document& document) {
+    ProbeHost host(entry, document);
+    const ExportRun run = host.Export();
+    ExpectResult(run.result, exportNoErr, "a clean export of " + document.Describe());
+    return std::max<size_t>(1, host.Requests().size());
 }
 
 void ExpectExported(const ExportRun& run, const ProbeHost& host, const Sandbox& sandbox,

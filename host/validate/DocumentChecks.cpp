@@ -104,7 +104,8 @@ void DocumentNames(const CheckContext& context) {
             ExpectResult(run.result, exportNoErr, what + ": the export's result");
             ExpectLongName(sandbox, document, expected);
         } else {
-            ExpectExported(run, host, sandbox, what);
+            ExpectResult(run.result, exportNoErr, what + ": the export's result");
+            ExpectExportFileNamed(sandbox, document, what);
         }
     }
     // Only the bytes the length byte counts are the name.
@@ -112,7 +113,29 @@ void DocumentNames(const CheckContext& context) {
     ProbeHost host(library.Entry(), MakeDocument(plugInModeRGBColor, 8, 3, 2, 1, "abc"));
     const std::string beyond = "XYZ.psd";
     std::copy(beyond.begin(), beyond.end(), host.Record().filename + 4);
-    ExpectExported(host.Export(), host, sandbox, "a name with bytes after its length");
+    ExpectResult(host.Export().result, exportNoErr, "a name with bytes after its length: the result");
+    ExpectExportFileNamed(sandbox, host.Doc(), "a name with bytes after its length");
+}
+
+// Names that fill the record's 255 bytes: plain, with an extension, of two-byte characters, of dots.
+void NameAtLimit(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    std::string twoByte;
+    while (twoByte.size() < 254) {
+        twoByte += "\xC3\xA9";
+    }
+    std::string dotted;
+    while (dotted.size() < 255) {
+        dotted += dotted.size() % 4 == 3 ? '.' : 'd';
+    }
+    for (const std::string& name :
+         {std::string(255, 'N'), std::string(251, 'E') + ".psd", twoByte + "x", dotted.substr(0, 255)}) {
+        std::filesystem::remove_all(sandbox.ExportFolder());
+        ProbeHost host(library.Entry(), MakeDocument(plugInModeRGB48, 16, 3, 3, 2, name));
+        ExpectEqual(host.Record().filename[0], 255, "the name's length byte");
+        ExpectExported(host.Export(), host, sandbox, "a 255-byte name starting " + name.substr(0, 12));
+    }
 }
 
 void RepeatableExport(const CheckContext& context) {
@@ -167,36 +190,35 @@ std::vector<Check> DocumentChecks() {
     return {
         {"export-8-bit",
          "Every 8-bit document kind (each mode constant, gray with 1-2 planes, RGB with 3-5, rows longer "
-         "than one "
-         "request) gives a PPM equal byte for byte to one computed from the delivered samples.",
-         [](const CheckContext& context) { ExportAll(context, 8); }},
+         "than one request) gives a PPM equal byte for byte to one computed from the delivered samples.",
+         [](const CheckContext& context) { ExportAll(context, 8); }, Level::Contract},
         {"export-16-bit",
          "Every 16-bit document kind gives a PPM equal byte for byte to one computed from the delivered "
-         "samples "
-         "(host range 0..32768 mapped to 0..65535).",
-         [](const CheckContext& context) { ExportAll(context, 16); }},
+         "samples (host range 0..32768 mapped to 0..65535).",
+         [](const CheckContext& context) { ExportAll(context, 16); }, Level::Contract},
         {"export-32-bit",
          "Every 32-bit document kind gives a PFM equal byte for byte to one computed from the delivered "
-         "samples "
-         "(float bits unchanged, NaN and infinities included).",
-         [](const CheckContext& context) { ExportAll(context, 32); }},
+         "samples (float bits unchanged, NaN and infinities included).",
+         [](const CheckContext& context) { ExportAll(context, 32); }, Level::Contract},
         {"unsupported-documents",
          "Unknown modes, depths other than 8, 16 and 32, and too few planes are refused by Prepare with "
-         "-30201, "
-         "with the record untouched, no request and no file.",
-         UnsupportedDocuments},
+         "-30201, with the record untouched, no request and no file.",
+         UnsupportedDocuments, Level::Contract},
         {"document-names",
          "File names follow the naming rules for plain, dotted, slashed, non-ASCII, control-character, "
-         "NUL-bearing, "
-         "255-byte and empty document names; names that leave nothing fail with -50 and no file.",
-         DocumentNames},
+         "NUL-bearing, 255-byte and empty document names; names that leave nothing fail with -50 and no "
+         "file.",
+         DocumentNames, Level::Reference},
+        {"document-name-at-limit",
+         "Document names of the full 255 bytes (plain, with an extension, of two-byte characters, of dots) "
+         "give one correct file.",
+         NameAtLimit, Level::Contract},
         {"repeatable-export", "The same export twice gives the same file name and byte-identical files.",
-         RepeatableExport},
+         RepeatableExport, Level::Contract},
         {"guard-pages",
          "Deliveries that end at a page boundary before an unmapped page, read-only, for every depth, plane "
-         "count "
-         "and small widths, are neither read past nor written (a fault crashes the check).",
-         GuardPages},
+         "count and small widths, are neither read past nor written (a fault crashes the check).",
+         GuardPages, Level::Contract},
     };
 }
 

@@ -22,9 +22,12 @@ const float kSpecialFloats[] = {0.0f,
                                 std::numeric_limits<float>::denorm_min(),
                                 0.5f};
 
+uint64_t sampleSeed = 0;
+
 // A value that differs by plane, column and row; every n-th sample is one of the extremes.
 uint32_t Pattern(int32_t x, int32_t y, int plane) {
-    uint32_t v = uint32_t(x) * 2654435761u ^ uint32_t(y) * 40503u ^ uint32_t(plane + 1) * 97u;
+    uint32_t v = uint32_t(x) * 2654435761u ^ uint32_t(y) * 40503u ^ uint32_t(plane + 1) * 97u ^
+                 uint32_t(sampleSeed * 0x9E3779B97F4A7C15u >> 32);
     return v ^ (v >> 13);
 }
 
@@ -109,6 +112,10 @@ std::string Document::Describe() const {
                                          : "mode " + std::to_string(mode)) +
            " (mode " + std::to_string(mode) + ") " + std::to_string(depth) + "-bit, " +
            std::to_string(planes) + " planes, " + std::to_string(width) + "x" + std::to_string(height);
+}
+
+void SetSampleSeed(uint64_t seed) {
+    sampleSeed = seed;
 }
 
 Document MakeDocument(int16_t mode, int16_t depth, int16_t planes, int32_t width, int32_t height,

@@ -28,6 +28,9 @@ struct Document {
     std::string Describe() const; // "RGB 8-bit, 3 planes, 5x3"
 };
 
+// Varies the samples of every document made from now on; 0, the default, gives the samples of earlier runs.
+void SetSampleSeed(uint64_t seed);
+
 // A document of the given kind whose samples vary by plane, column and row and include the extremes of the
 // depth (0 and the maximum; for floats also negative, above 1, infinite, NaN, denormal and -0).
 Document MakeDocument(int16_t mode, int16_t depth, int16_t planes, int32_t width, int32_t height,

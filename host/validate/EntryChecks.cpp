@@ -108,25 +108,25 @@ std::vector<Check> EntryChecks() {
     return {
         {"entry-point-exported",
          "The module loads with every symbol bound (RTLD_NOW) and exports the entry point PluginMain.",
-         EntryPointExported},
+         EntryPointExported, Level::Contract},
         {"null-param-block",
          "A call with a null parameter block, for every selector, leaves the result, the data slot and the "
          "disk "
          "untouched.",
-         NullParamBlock},
+         NullParamBlock, Level::Contract},
         {"null-data-slot",
          "A call with a null data slot pointer, for every selector, leaves the result untouched and makes no "
          "globals, requests or files.",
-         NullDataSlot},
+         NullDataSlot, Level::Contract},
         {"null-result",
          "A call with a null result pointer, for every selector, leaves the data slot untouched and makes no "
          "globals, requests or files.",
-         NullResult},
+         NullResult, Level::Contract},
         {"unknown-selectors",
          "Selectors outside 0..4 (5, 6, 7, 100, -1, -32768, 32767) answer 0 or -50 and neither request "
          "pixels, "
          "touch the record nor write a file, first call or not.",
-         UnknownSelectors},
+         UnknownSelectors, Level::Recommended},
     };
 }
 

@@ -11,7 +11,8 @@ std::string Escaped(unsigned code) {
     return text;
 }
 
-// The length of the valid UTF-8 sequence at i, or 0.
+} // namespace
+
 size_t Utf8Length(const std::string& text, size_t i) {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(i);
@@ -26,8 +27,6 @@ size_t Utf8Length(const std::string& text, size_t i) {
     }
     return length;
 }
-
-} // namespace
 
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
@@ -56,7 +55,7 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
-std::string ResultsJson(const std::string& plugin, const std::vector<CheckReport>& reports) {
+std::string ResultsJson(const RunInfo& info, const std::vector<CheckReport>& reports) {
     int counts[4] = {};
     std::string checks;
     for (const CheckReport& r : reports) {
@@ -64,11 +63,16 @@ std::string ResultsJson(const std::string& plugin, const std::vector<CheckReport
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.3f", r.seconds);
         checks += std::string(checks.empty() ? "" : ",") + "\n    {\"name\": " + JsonString(r.name) +
+                  ", \"level\": " + JsonString(LevelName(r.level)) +
                   ", \"description\": " + JsonString(r.description) +
                   ", \"outcome\": " + JsonString(OutcomeName(r.verdict.outcome)) +
                   ", \"detail\": " + JsonString(r.verdict.detail) + ", \"seconds\": " + seconds + "}";
     }
-    return "{\n  \"plugin\": " + JsonString(plugin) + ",\n  \"checks\": [" + checks +
+    return "{\n  \"schemaVersion\": " + std::to_string(kJsonSchemaVersion) +
+           ",\n  \"validatorVersion\": " + JsonString(info.version) +
+           ",\n  \"plugin\": " + JsonString(info.plugin) +
+           ",\n  \"level\": " + JsonString(LevelName(info.level)) +
+           ",\n  \"seed\": " + std::to_string(info.seed) + ",\n  \"checks\": [" + checks +
            "\n  ],\n  \"passed\": " + std::to_string(counts[int(Outcome::Passed)]) +
            ",\n  \"failed\": " + std::to_string(counts[int(Outcome::Failed)]) +
            ",\n  \"skipped\": " + std::to_string(counts[int(Outcome::Skipped)]) +

@@ -1,4 +1,5 @@
-// The results as JSON, for CI: the plug-in, one object per check and the counts.
+// The results as JSON, for CI: the schema's version, the validator's version, the plug-in, the level and
+// the seed, one object per check and the counts.
 #ifndef QUENFIELD_VALIDATE_JSON_H
 #define QUENFIELD_VALIDATE_JSON_H
 
@@ -13,7 +14,13 @@ namespace validate {
 // any text yields valid JSON.
 std::string JsonString(const std::string& text);
 
-std::string ResultsJson(const std::string& plugin, const std::vector<CheckReport>& reports);
+// The length of the valid UTF-8 sequence that starts at text[i], or 0 when none does.
+size_t Utf8Length(const std::string& text, size_t i);
+
+// Raised whenever a field changes meaning or goes away; new fields keep it.
+constexpr int kJsonSchemaVersion = 2;
+
+std::string ResultsJson(const RunInfo& info, const std::vector<CheckReport>& reports);
 
 } // namespace validate
 

@@ -82,7 +82,26 @@ int16_t ProbeHost::Call(int16_t selector) {
     return result;
 }
 
+int16_t ProbeHost::Play(int16_t selector) {
+    const int32_t offered = record_.maxData;
+    if (selector == exportSelectorStart) {
+        served_ = 0;
+        cancelSeen_ = false;
+        afterCancel_ = 0;
+        if (!prepared_) {
+            maxData_ = offered;
+        }
+    }
+    const int16_t result = Call(selector);
+    if (selector == exportSelectorPrepare) {
+        prepared_ = true;
+        maxData_ = std::min(record_.maxData, offered);
+    }
+    return result;
+}
+
 ExportRun ProbeHost::Export() {
+    const int32_t offered = record_.maxData;
     ExportRun run;
     run.prepare = Call(exportSelectorPrepare);
     if (run.prepare != exportNoErr) {
@@ -90,12 +109,14 @@ ExportRun ProbeHost::Export() {
         return run;
     }
     // Lowering is the plug-in's right; a raised value is not honoured.
-    maxData_ = std::min(record_.maxData, kOfferedMaxData);
+    maxData_ = std::min(record_.maxData, offered);
     return Transfer(run.prepare);
 }
 
 ExportRun ProbeHost::Transfer(int16_t prepare) {
     served_ = 0;
+    cancelSeen_ = false;
+    afterCancel_ = 0;
     ExportRun run;
     run.prepare = prepare;
     run.start = Call(exportSelectorStart);
@@ -155,7 +176,11 @@ int16_t ProbeHost::Deliver() {
     request.loPlane = record_.loPlane;
     request.hiPlane = record_.hiPlane;
     events_.push_back(request);
+    afterCancel_ += cancelSeen_ ? 1 : 0;
     const size_t index = served_;
+    if (arrange_) {
+        arrange_(index, behaviour_);
+    }
     if (behaviour_.failAt && *behaviour_.failAt == index) {
         ++served_;
         return behaviour_.failCode;
@@ -178,31 +203,44 @@ int16_t ProbeHost::Deliver() {
         return Refuse("the plug-in asked for " + std::to_string(rows * rowBytes) +
                       " bytes in one region, more than maxData " + std::to_string(maxData_));
     }
-    const size_t stride =
-        rowBytes - std::min<size_t>(rowBytes, size_t(std::max(behaviour_.rowBytesShortBy, 0)));
-    delivery_ = std::make_unique<GuardedBlock>(rows * stride);
-    Fill(delivery_->Data(), rect, lo, hi, stride);
+    const size_t stride = rowBytes + size_t(std::max(behaviour_.rowBytesPadding, 0)) -
+                          std::min<size_t>(rowBytes, size_t(std::max(behaviour_.rowBytesShortBy, 0)));
+    // The last row ends right before the guard page, its padding left out as hosts do.
+    const size_t size = (rows - 1) * stride + std::min(rowBytes, stride);
+    // A misaligned delivery starts one byte past an 8-byte boundary and ends at most 7 bytes before the
+    // guard.
+    const size_t slack = behaviour_.misaligned ? 8 : 0;
+    delivery_ = std::make_unique<GuardedBlock>(size + slack);
+    uint8_t* data = delivery_->Data();
+    if (behaviour_.misaligned) {
+        data += (9 - reinterpret_cast<uintptr_t>(data) % 8) % 8;
+    }
+    std::memset(delivery_->Data(), 0xA5, delivery_->Size());
+    Fill(data, rect, lo, hi, rowBytes, stride);
     delivery_->Seal();
-    record_.data = delivery_->Data();
+    record_.data = behaviour_.nullData ? nullptr : data;
     record_.rowBytes = int32_t(stride);
     ++served_;
     return exportNoErr;
 }
 
-void ProbeHost::Fill(uint8_t* out, const VRect& rect, int lo, int hi, size_t stride) const {
+void ProbeHost::Fill(uint8_t* out, const VRect& rect, int lo, int hi, size_t rowBytes, size_t stride) const {
     const size_t sampleBytes = document_.SampleBytes();
     const size_t planeBytes = size_t(hi - lo + 1) * sampleBytes;
+    const size_t filled = std::min(rowBytes, stride);
     for (int32_t y = rect.top; y < rect.bottom; ++y, out += stride) {
         size_t at = 0;
-        for (int32_t x = rect.left; x < rect.right && at < stride; ++x, at += planeBytes) {
-            std::memcpy(out + at, document_.Sample(x, y, lo), std::min(planeBytes, stride - at));
+        for (int32_t x = rect.left; x < rect.right && at < filled; ++x, at += planeBytes) {
+            std::memcpy(out + at, document_.Sample(x, y, lo), std::min(planeBytes, filled - at));
         }
     }
 }
 
 Boolean ProbeHost::Abort() {
     events_.push_back(Event{Event::AbortPoll});
-    return behaviour_.cancelAfter && served_ > *behaviour_.cancelAfter ? 1 : 0;
+    const bool cancelled = behaviour_.cancelAfter && served_ > *behaviour_.cancelAfter;
+    cancelSeen_ = cancelSeen_ || cancelled;
+    return cancelled ? 1 : 0;
 }
 
 void ProbeHost::Report(int32_t done, int32_t total) {

@@ -2,6 +2,7 @@
 
 #include "PluginLibrary.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <optional>
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -40,8 +42,10 @@ public:
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
+    fs::path Path(const std::string& name) const { return root_ / name; }
+
     fs::path ForCheck(const std::string& name) const {
-        const fs::path folder = root_ / name;
+        const fs::path folder = Path(name);
         fs::create_directories(folder);
         chmod(folder.c_str(), 0711);
         return folder;
@@ -155,73 +159,158 @@ Verdict Reap(pid_t child, const std::string& report, const fs::path& log) {
     return {Outcome(report[0] - '0'), report.substr(1)};
 }
 
-Verdict RunInChild(const Check& check, const CheckContext& context, double timeoutSeconds) {
-    const fs::path log = context.scratch / "output.log";
+// One check running in a child process: its end of the report pipe, its limit, what it reported so far.
+struct Running {
+    size_t index = 0;
+    CheckContext context;
+    pid_t child = -1;
+    int channel = -1;
+    Clock::time_point started;
+    Clock::time_point deadline;
+    std::string report;
+};
+
+std::optional<Verdict> Launch(const Check& check, Running& run, double timeoutSeconds) {
     int channel[2];
     if (pipe2(channel, O_CLOEXEC) != 0) {
-        return {Outcome::Crashed, std::string("cannot create a pipe: ") + std::strerror(errno)};
+        return Verdict{Outcome::Crashed, std::string("cannot create a pipe: ") + std::strerror(errno)};
     }
     std::fflush(nullptr);
     const pid_t child = fork();
     if (child == -1) {
         close(channel[0]);
         close(channel[1]);
-        return {Outcome::Crashed, std::string("cannot fork: ") + std::strerror(errno)};
+        return Verdict{Outcome::Crashed, std::string("cannot fork: ") + std::strerror(errno)};
     }
     if (child == 0) {
         close(channel[0]);
-        RunChild(check, context, channel[1], log);
+        RunChild(check, run.context, channel[1], run.context.scratch / "output.log");
     }
     close(channel[1]);
-    const auto deadline = Clock::now() + std::chrono::duration<double>(timeoutSeconds);
-    std::string report;
-    bool timedOut = false;
+    run.child = child;
+    run.channel = channel[0];
+    run.deadline = Clock::now() +
+                   std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeoutSeconds));
+    return std::nullopt;
+}
+
+Verdict Kill(const Running& run, double timeoutSeconds) {
+    kill(-run.child, SIGKILL);
+    kill(run.child, SIGKILL);
+    waitpid(run.child, nullptr, 0);
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%g", timeoutSeconds);
+    return {Outcome::Crashed, std::string("timed out: killed after ") + limit + " s" +
+                                  LogTail(run.context.scratch / "output.log")};
+}
+
+// Reads what the child has written; true once its end of the pipe is closed.
+bool Drain(Running& run) {
+    char chunk[512];
     for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        pollfd wait{channel[0], POLLIN, 0};
-        if (left <= 0 || poll(&wait, 1, int(left)) == 0) {
-            timedOut = true;
-            break;
-        }
-        char chunk[512];
-        const ssize_t n = read(channel[0], chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) {
+        const ssize_t n = read(run.channel, chunk, sizeof chunk);
+        if (n > 0) {
+            run.report.append(chunk, size_t(n));
             continue;
         }
-        if (n <= 0) {
-            break;
-        }
-        report.append(chunk, size_t(n));
+        return n == 0 || errno != EINTR;
     }
-    close(channel[0]);
-    if (timedOut) {
-        kill(-child, SIGKILL);
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
-        char limit[32];
-        std::snprintf(limit, sizeof limit, "%g", timeoutSeconds);
-        return {Outcome::Crashed, std::string("timed out: killed after ") + limit + " s" + LogTail(log)};
-    }
-    return Reap(child, report, log);
 }
+
+// Keeps up to jobs children running and hands every verdict to finish as it comes, in any order.
+class Pool {
+public:
+    Pool(const std::vector<Check>& checks, const RunOptions& options) : checks_(checks), options_(options) {}
+
+    template <typename Prepare, typename Finish>
+    void Run(Prepare prepare, Finish finish) {
+        size_t next = 0;
+        while (next < checks_.size() || !running_.empty()) {
+            while (next < checks_.size() && running_.size() < std::max(1u, options_.jobs)) {
+                Running run;
+                run.index = next;
+                run.context = prepare(next);
+                run.started = Clock::now();
+                if (const std::optional<Verdict> failed =
+                        Launch(checks_[next], run, options_.timeoutSeconds)) {
+                    finish(run, *failed);
+                } else {
+                    running_.push_back(std::move(run));
+                }
+                ++next;
+            }
+            Wait(finish);
+        }
+    }
+
+private:
+    template <typename Finish>
+    void Wait(Finish finish) {
+        if (running_.empty()) {
+            return;
+        }
+        std::vector<pollfd> waits;
+        auto soonest = running_.front().deadline;
+        for (const Running& run : running_) {
+            waits.push_back({run.channel, POLLIN, 0});
+            soonest = std::min(soonest, run.deadline);
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(soonest - Clock::now()).count();
+        poll(waits.data(), waits.size(), int(std::max<long long>(left, 0) + 1));
+        for (size_t i = running_.size(); i-- > 0;) {
+            Running& run = running_[i];
+            std::optional<Verdict> verdict;
+            if ((waits[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0 && Drain(run)) {
+                verdict = Reap(run.child, run.report, run.context.scratch / "output.log");
+            } else if (Clock::now() >= run.deadline) {
+                verdict = Kill(run, options_.timeoutSeconds);
+            }
+            if (verdict) {
+                close(run.channel);
+                finish(run, *verdict);
+                running_.erase(running_.begin() + long(i));
+            }
+        }
+    }
+
+    const std::vector<Check>& checks_;
+    const RunOptions& options_;
+    std::vector<Running> running_;
+};
 
 } // namespace
 
 std::vector<CheckReport> RunChecks(const std::vector<Check>& checks, const RunOptions& options,
                                    const std::function<void(const CheckReport&)>& onEach) {
     ScratchFolder scratch;
+    std::vector<std::optional<CheckReport>> done(checks.size());
+    size_t reported = 0;
+    auto record = [&](size_t index, const Verdict& verdict, Clock::time_point started) {
+        const Check& check = checks[index];
+        done[index] = CheckReport{check.name, check.description, verdict,
+                                  std::chrono::duration<double>(Clock::now() - started).count(), check.level};
+        ScratchFolder::Remove(scratch.Path(check.name));
+        for (; reported < done.size() && done[reported]; ++reported) {
+            onEach(*done[reported]);
+        }
+    };
+    auto context = [&](size_t index) {
+        return CheckContext{options.plugin, scratch.ForCheck(checks[index].name), !options.inProcess};
+    };
+    if (options.inProcess) {
+        for (size_t i = 0; i < checks.size(); ++i) {
+            const auto started = Clock::now();
+            record(i, RunBody(checks[i], context(i)), started);
+        }
+    } else {
+        Pool(checks, options).Run(context, [&](const Running& run, const Verdict& verdict) {
+            record(run.index, verdict, run.started);
+        });
+    }
     std::vector<CheckReport> reports;
-    for (const Check& check : checks) {
-        const CheckContext context{options.plugin, scratch.ForCheck(check.name), !options.inProcess};
-        const auto start = Clock::now();
-        CheckReport report{check.name, check.description, {}, 0};
-        report.verdict =
-            options.inProcess ? RunBody(check, context) : RunInChild(check, context, options.timeoutSeconds);
-        report.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        ScratchFolder::Remove(context.scratch);
-        onEach(report);
-        reports.push_back(std::move(report));
+    for (std::optional<CheckReport>& report : done) {
+        reports.push_back(std::move(*report));
     }
     return reports;
 }

@@ -5,6 +5,7 @@
 
 #include "Check.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -16,6 +17,15 @@ struct RunOptions {
     std::filesystem::path plugin;
     bool inProcess = false;
     double timeoutSeconds = 60;
+    unsigned jobs = 1; // checks at once, each in its own process; 1 under inProcess
+};
+
+// What a report says about the run as a whole.
+struct RunInfo {
+    std::string plugin;
+    std::string version; // the validator's
+    Level level = Level::Recommended;
+    uint64_t seed = 0;
 };
 
 struct CheckReport {
@@ -23,9 +33,11 @@ struct CheckReport {
     std::string description;
     Verdict verdict;
     double seconds = 0;
+    Level level = Level::Contract;
 };
 
-// Runs the checks in order; onEach sees every report as soon as its check has ended.
+// Runs the checks, up to options.jobs at once; onEach sees the reports in the checks' order, each as soon as
+// it and every check before it have ended.
 std::vector<CheckReport> RunChecks(const std::vector<Check>& checks, const RunOptions& options,
                                    const std::function<void(const CheckReport&)>& onEach);
 

@@ -109,4 +109,10 @@ bool Sandbox::Launched(std::chrono::milliseconds wait) const {
     return true;
 }
 
+void Sandbox::ForgetLaunch() {
+    if (Launched(std::chrono::seconds(5))) {
+        std::filesystem::remove(marker_);
+    }
+}
+
 } // namespace validate

@@ -33,6 +33,8 @@ public:
     std::vector<uint8_t> ReadExport(const std::string& name) const;
     // Whether the recording companion was started, waiting up to the given time for it.
     bool Launched(std::chrono::milliseconds wait) const;
+    // Waits for the launch of an export that succeeded and forgets it, so that the next export's can be seen.
+    void ForgetLaunch();
     // Points TMPDIR elsewhere (or unsets it for an empty value) for the rest of the sandbox.
     void SetTempVariable(const std::string& value);
 

@@ -130,8 +130,40 @@ void GlobalsHostHandles(const CheckContext& context) {
     expectKept("after the last export");
 }
 
-// The handle routines are unusable (missing, a newer version, too few): the plug-in keeps its globals in
-// memory of its own and makes no host handle.
+// Whatever the plug-in keeps between calls: after every call at most the one host handle in the data slot is
+// alive, and it is not locked.
+void HandleDiscipline(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    const int32_t before = host::handles::Live();
+    ProbeHost host(library.Entry(), Small());
+    auto expectClean = [&](const std::string& what) {
+        const Handle slot = reinterpret_cast<Handle>(host.Slot());
+        const bool held = host::handles::IsValid(slot);
+        ExpectEqual(host::handles::Live(), before + (held ? 1 : 0),
+                    what + ": host handles alive besides the one in the data slot");
+        ExpectEqual(host::handles::Locks(slot), 0, what + ": locks held on the data slot's handle");
+    };
+    ExpectResult(host.Call(exportSelectorPrepare), exportNoErr, "Prepare");
+    expectClean("after Prepare");
+    ExpectExported(host.Export(), host, sandbox, "the first export");
+    expectClean("after an export");
+    host.Behaviour().cancelAfter = 0;
+    host.Export();
+    expectClean("after a cancelled export");
+    host.Behaviour().cancelAfter.reset();
+    host.Behaviour().failAt = 0;
+    host.Behaviour().failCode = -36;
+    host.Export();
+    expectClean("after an export the host failed");
+    host.Behaviour().failAt.reset();
+    FreshFolder(sandbox);
+    ExpectExported(host.Export(), host, sandbox, "the last export");
+    expectClean("after the last export");
+}
+
+// The handle routines are unusable (missing, a newer version, too few): the plug-in makes no host handle and
+// still exports, again and again.
 void GlobalsOwnMemory(const CheckContext& context) {
     Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
@@ -151,17 +183,67 @@ void GlobalsOwnMemory(const CheckContext& context) {
         ProbeHost host(library.Entry(), Small());
         host.Record().handleProcs = procs;
         ExpectExported(host.Export(), host, sandbox, std::string(what) + ": the first export");
-        const intptr_t globals = host.Slot();
-        Expect(globals != 0, std::string(what) + ": the data slot", "the plug-in's own globals", "0");
         ExpectEqual(host::handles::Live(), before, std::string(what) + ": host handles alive");
         FreshFolder(sandbox);
         ExpectExported(host.Export(), host, sandbox, std::string(what) + ": the second export");
-        Expect(host.Slot() == globals, std::string(what) + ": the data slot after the second export",
-               "unchanged", "changed");
+        ExpectEqual(host::handles::Live(), before, std::string(what) + ": host handles alive at the end");
     }
 }
 
+// This plug-in's own choice: the globals live in the data slot from the first call on, and keep living
+// there when the handle routines are unusable.
+void GlobalsKeptOwnMemory(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    ProbeHost host(library.Entry(), Small());
+    host.Record().handleProcs = nullptr;
+    ExpectExported(host.Export(), host, sandbox, "the first export");
+    const intptr_t globals = host.Slot();
+    Expect(globals != 0, "no handleProcs: the data slot", "the plug-in's own globals", "0");
+    FreshFolder(sandbox);
+    ExpectExported(host.Export(), host, sandbox, "the second export");
+    Expect(host.Slot() == globals, "the data slot after the second export", "unchanged", "changed");
+}
+
+// A host that offers 32-bit coordinates gets a plug-in that either takes them or keeps to the 16-bit fields;
+// one that does not offer them gets either a refusal in Prepare or an export through the 16-bit fields.
 void CoordinateHandshake(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    for (int32_t offered : {1, 0}) {
+        const std::string what = "HostSupports32BitCoordinates " + std::to_string(offered);
+        FreshFolder(sandbox);
+        ProbeHost host(library.Entry(), Small());
+        host.Record().HostSupports32BitCoordinates = offered;
+        const ExportRun run = host.Export();
+        const int32_t using32 = host.Record().PluginUsing32BitCoordinates;
+        Expect(using32 == 0 || (using32 == 1 && offered == 1), what + ": PluginUsing32BitCoordinates",
+               offered == 1 ? "0 or 1" : "0", std::to_string(using32));
+        if (offered == 0 && run.prepare != exportNoErr) {
+            Expect(host.Requests().empty(), what + ": requests after a refusal", "none", "some");
+            continue;
+        }
+        ExpectExported(run, host, sandbox, what);
+    }
+}
+
+// Prepare may lower maxData but never raise it, and the plug-in keeps to the value it leaves.
+void MaxDataNeverRaised(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    for (int32_t offered : {ProbeHost::kOfferedMaxData, 100000, 4096}) {
+        const std::string what = "maxData " + std::to_string(offered);
+        FreshFolder(sandbox);
+        ProbeHost host(library.Entry(), MakeDocument(plugInModeRGB48, 16, 4, 700, 9));
+        host.Record().maxData = offered;
+        const ExportRun run = host.Export();
+        Expect(host.Record().maxData <= offered, what + ": maxData after Prepare",
+               "at most " + std::to_string(offered), std::to_string(host.Record().maxData));
+        ExpectExported(run, host, sandbox, what);
+    }
+}
+
+void CoordinateHandshakeRefusal(const CheckContext& context) {
     Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
     for (int32_t offered : {0, 2, -1, 0x10001}) {
@@ -180,7 +262,7 @@ void CoordinateHandshake(const CheckContext& context) {
                 "PluginUsing32BitCoordinates");
 }
 
-void MaxDataCap(const CheckContext& context) {
+void MaxDataCapped(const CheckContext& context) {
     Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
     const std::pair<int32_t, int32_t> cases[] = {{100000, 100000},   {0x80000, 0x80000},
@@ -199,44 +281,57 @@ void MaxDataCap(const CheckContext& context) {
 
 std::vector<Check> SessionChecks() {
     return {
-        {"prepare-twice", "Prepare called twice before Start still gives a correct export.", PrepareTwice},
+        {"prepare-twice", "Prepare called twice before Start still gives a correct export.", PrepareTwice,
+         Level::Recommended},
         {"start-without-prepare",
          "Start without Prepare either succeeds with a correct file or fails with an empty region, and a "
-         "proper "
-         "export works afterwards.",
-         StartWithoutPrepare},
+         "proper export works afterwards.",
+         StartWithoutPrepare, Level::Recommended},
         {"continue-after-start",
          "Continue after a Start that wanted no more regions requests nothing and leaves the region empty "
-         "and the "
-         "file intact.",
-         ContinueAfterStart},
+         "and the file intact.",
+         ContinueAfterStart, Level::Recommended},
         {"finish-without-start",
          "Finish as the first call and Finish right after Prepare answer 0 and write nothing; an export "
-         "works "
-         "afterwards.",
-         FinishWithoutStart},
+         "works afterwards.",
+         FinishWithoutStart, Level::Recommended},
         {"about-between-exports",
          "About before and between exports answers 0 and leaves the data slot alone, the exports around it "
-         "are "
-         "correct, and every suite it took is given back when the module is unloaded.",
-         AboutBetweenExports},
+         "are correct, and every suite it took is given back when the module is unloaded.",
+         AboutBetweenExports, Level::Contract},
+        {"handle-discipline",
+         "After every call (Prepare, exports that succeed, are cancelled or fail) no host handle is alive "
+         "but the one the data slot holds, and that one is unlocked.",
+         HandleDiscipline, Level::Contract},
         {"globals-host-handles",
          "The globals are one handle made through the host's handle routines, kept in the data slot across "
          "exports (cancelled ones too) and unlocked after every call.",
-         GlobalsHostHandles},
+         GlobalsHostHandles, Level::Reference},
         {"globals-own-memory",
-         "Without usable handle routines (none, version 2, 7 routines, no newProc) the plug-in keeps its "
-         "globals "
-         "in memory of its own, makes no host handle and exports correctly.",
-         GlobalsOwnMemory},
+         "Without usable handle routines (none, version 2, 7 routines, no newProc) the plug-in makes no host "
+         "handle and exports correctly, twice.",
+         GlobalsOwnMemory, Level::Contract},
+        {"globals-kept-own-memory",
+         "Without handle routines the globals are memory of the plug-in's own, kept in the data slot from "
+         "one "
+         "export to the next.",
+         GlobalsKeptOwnMemory, Level::Reference},
         {"coordinate-handshake",
+         "A host offering 32-bit coordinates gets PluginUsing32BitCoordinates 0 or 1 and a correct export; "
+         "one that does not gets a refusal without requests or a correct export through the 16-bit fields.",
+         CoordinateHandshake, Level::Contract},
+        {"coordinate-handshake-refusal",
          "Prepare refuses HostSupports32BitCoordinates other than 1 with -50, leaving maxData and "
          "PluginUsing32BitCoordinates alone, and answers 1 with PluginUsing32BitCoordinates 1.",
-         CoordinateHandshake},
+         CoordinateHandshakeRefusal, Level::Reference},
+        {"max-data-never-raised",
+         "Prepare never raises maxData (offers of 8 MiB, 100000 and 4096 bytes), and every region asked for "
+         "stays within what it leaves; the exports are correct.",
+         MaxDataNeverRaised, Level::Contract},
         {"max-data-cap",
          "Prepare lowers maxData to at most 524288 (0x80000), keeps smaller values and leaves a negative one "
          "alone.",
-         MaxDataCap},
+         MaxDataCapped, Level::Reference},
     };
 }
 

@@ -2,7 +2,9 @@
 // and hosts that lack a routine or under-report rowBytes.
 #include "CheckSupport.h"
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 
 namespace validate {
 namespace {
@@ -12,14 +14,12 @@ using std::chrono::milliseconds;
 // Long enough for a launched companion to have run: it starts within milliseconds.
 constexpr milliseconds kLaunchWait{300};
 constexpr int32_t kMaxRequestPixels = 10000;
+// A plug-in may have one request under way when the user cancels.
+constexpr size_t kRequestsAfterCancel = 1;
 
-// Three requests a row (25000 columns) over three rows: nine chunks, the last one of each row short.
+// Wider than one request of this plug-in can hold (25000 columns), over three rows.
 Document Chunked() {
     return MakeDocument(plugInModeRGBColor, 8, 3, 25000, 3, "Chunked.psd");
-}
-
-std::string Ordinal(size_t chunk) {
-    return chunk == 0 ? "the first chunk" : chunk == 8 ? "the last chunk" : "chunk " + std::to_string(chunk);
 }
 
 // Rows from the top, each row's columns left to right without gap or overlap, one row a request, no wider
@@ -48,12 +48,27 @@ void ExpectCovering(const std::vector<Event>& requests, const Document& d) {
            "they stopped at row " + std::to_string(row));
 }
 
+std::vector<Document> RequestDocuments() {
+    return {Chunked(), MakeDocument(plugInModeGray16, 16, 2, 10001, 3),
+            MakeDocument(plugInModeRGB96, 32, 4, 7501, 2), MakeDocument(plugInModeGray32, 32, 1, 3, 4)};
+}
+
+// Any regions, as long as they lie in the document, name planes it has, stay within maxData and make up
+// the right file.
 void RegionRequests(const CheckContext& context) {
     Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
-    for (const Document& document :
-         {Chunked(), MakeDocument(plugInModeGray16, 16, 2, 10001, 3),
-          MakeDocument(plugInModeRGB96, 32, 4, 7501, 2), MakeDocument(plugInModeGray32, 32, 1, 3, 4)}) {
+    for (const Document& document : RequestDocuments()) {
+        std::filesystem::remove_all(sandbox.ExportFolder());
+        ProbeHost host(library.Entry(), document);
+        ExpectExported(host.Export(), host, sandbox, document.Describe());
+    }
+}
+
+void SingleRowRequests(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    for (const Document& document : RequestDocuments()) {
         ProbeHost host(library.Entry(), document);
         const ExportRun run = host.Export();
         Expect(host.Refusal().empty(), document.Describe() + ": the requests", "regions of the document",
@@ -63,6 +78,32 @@ void RegionRequests(const CheckContext& context) {
     }
 }
 
+// Progress as the interface describes it: the row count as total, the index of the row just finished as
+// done, never going back, ending at the last row.
+void ProgressReports(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    for (const Document& document : {Chunked(), MakeDocument(plugInModeGray32, 32, 1, 4, 1),
+                                     MakeDocument(plugInModeGrayScale, 8, 1, 3, 700)}) {
+        const std::string what = document.Describe();
+        ProbeHost host(library.Entry(), document);
+        ExpectResult(host.Export().result, exportNoErr, what + ": the export's result");
+        int32_t last = -1;
+        for (const Event& e : host.Events()) {
+            if (e.kind != Event::Progress) {
+                continue;
+            }
+            Expect(e.total == document.height && e.done >= last && e.done < e.total,
+                   what + ": the next progress report",
+                   "at least " + std::to_string(std::max(last, 0)) + " of " + std::to_string(document.height),
+                   std::to_string(e.done) + " of " + std::to_string(e.total));
+            last = e.done;
+        }
+        ExpectEqual(last, document.height - 1, what + ": the last progress report's row");
+    }
+}
+
+// Our plug-in's own pace: one report per row, after that row's requests.
 void ProgressPerRow(const CheckContext& context) {
     Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
@@ -92,42 +133,86 @@ void ProgressPerRow(const CheckContext& context) {
     }
 }
 
-// The host stops the export at chunk k of nine, by abortProc or by failing advanceState: the plug-in asks
-// for nothing more, answers the host's code, empties the region and starts no companion.
-template <typename Arrange>
-void StopAt(const CheckContext& context, int16_t expected(size_t), Arrange arrange) {
+// Where the host stops an export: the first, a middle and the last of the requests a clean export makes.
+std::vector<size_t> StopPositions(size_t requests) {
+    std::vector<size_t> positions{0, requests / 2, requests - 1};
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    return positions;
+}
+
+std::string Ordinal(size_t request, size_t requests) {
+    return "request " + std::to_string(request + 1) + " of " + std::to_string(requests);
+}
+
+// abortProc answers true from the given request on: the export ends with -128 within one more request, with
+// an empty region and no companion launch. Only a cancel at the very last request may go unnoticed.
+void Cancel(const CheckContext& context) {
     Sandbox sandbox(context.scratch, Companion::Recording);
     host::PluginLibrary library(context.plugin);
-    for (size_t chunk : {size_t(0), size_t(4), size_t(8)}) {
+    const size_t requests = CountRequests(library.Entry(), Chunked());
+    sandbox.ForgetLaunch();
+    for (size_t at : StopPositions(requests)) {
+        const std::string what = "cancelled after " + Ordinal(at, requests);
         ProbeHost host(library.Entry(), Chunked());
-        arrange(host.Behaviour(), chunk);
+        host.Behaviour().cancelAfter = at;
         const ExportRun run = host.Export();
-        ExpectResult(run.result, expected(chunk), "stopped at " + Ordinal(chunk) + ": the export's result");
-        ExpectEqual(long(host.Requests().size()), long(chunk + 1),
-                    "stopped at " + Ordinal(chunk) + ": requests");
-        ExpectRegionEmpty(host.Record(), "stopped at " + Ordinal(chunk));
+        const bool noticed = run.result == exportErrUserCanceled;
+        Expect(noticed || (at + 1 == requests && run.result == exportNoErr), what + ": the export's result",
+               Code(exportErrUserCanceled), Code(run.result));
+        Expect(host.RequestsAfterCancel() <= kRequestsAfterCancel,
+               what + ": requests after abortProc said so", "at most " + std::to_string(kRequestsAfterCancel),
+               std::to_string(host.RequestsAfterCancel()));
+        ExpectRegionEmpty(host.Record(), what);
+        if (noticed) {
+            Expect(!sandbox.Launched(kLaunchWait), what + ": the companion", "not started", "started");
+        } else {
+            sandbox.ForgetLaunch();
+        }
     }
-    Expect(!sandbox.Launched(kLaunchWait), "after the stopped exports: the companion", "not started",
-           "started");
 }
 
-void Cancel(const CheckContext& context) {
-    StopAt(
-        context, [](size_t) { return int16_t(exportErrUserCanceled); },
-        [](Misbehaviour& m, size_t chunk) { m.cancelAfter = chunk; });
-}
-
-const int16_t kHostCodes[] = {-36, -9999, 17};
-
-int16_t HostCode(size_t chunk) {
-    return kHostCodes[chunk / 4];
+// advanceState fails with the given code at one request: the export answers that code at once.
+void ExpectHostErrorAt(ProbeHost& host, size_t at, int16_t code, const std::string& what) {
+    host.Behaviour().failAt = at;
+    host.Behaviour().failCode = code;
+    const ExportRun run = host.Export();
+    ExpectResult(run.result, code, what + ": the export's result");
+    ExpectEqual(long(host.Requests().size()), long(at + 1), what + ": requests");
+    ExpectRegionEmpty(host.Record(), what);
 }
 
 void HostError(const CheckContext& context) {
-    StopAt(context, HostCode, [](Misbehaviour& m, size_t chunk) {
-        m.failAt = chunk;
-        m.failCode = HostCode(chunk);
-    });
+    Sandbox sandbox(context.scratch, Companion::Recording);
+    host::PluginLibrary library(context.plugin);
+    const size_t requests = CountRequests(library.Entry(), Chunked());
+    sandbox.ForgetLaunch();
+    const int16_t codes[] = {-36, -9999, 17};
+    size_t i = 0;
+    for (size_t at : StopPositions(requests)) {
+        ProbeHost host(library.Entry(), Chunked());
+        ExpectHostErrorAt(host, at, codes[i++ % 3], "failed at " + Ordinal(at, requests));
+    }
+    Expect(!sandbox.Launched(kLaunchWait), "after the failed exports: the companion", "not started",
+           "started");
+}
+
+// Small documents of every depth, failed at every request in turn.
+void HostErrorEachRequest(const CheckContext& context) {
+    Sandbox sandbox(context.scratch, Companion::Recording);
+    host::PluginLibrary library(context.plugin);
+    for (const Document& document :
+         {MakeDocument(plugInModeRGBColor, 8, 3, 3, 4), MakeDocument(plugInModeGray16, 16, 2, 2, 5),
+          MakeDocument(plugInModeRGB96, 32, 4, 4, 3)}) {
+        const size_t requests = CountRequests(library.Entry(), document);
+        sandbox.ForgetLaunch();
+        for (size_t at = 0; at < requests; ++at) {
+            ProbeHost host(library.Entry(), document);
+            ExpectHostErrorAt(host, at, int16_t(-1000 - int(at)),
+                              document.Describe() + " failed at " + Ordinal(at, requests));
+        }
+    }
+    Expect(!sandbox.Launched(kLaunchWait), "after the failed exports: the companion", "not started",
+           "started");
 }
 
 void MissingAdvanceState(const CheckContext& context) {
@@ -135,32 +220,49 @@ void MissingAdvanceState(const CheckContext& context) {
     host::PluginLibrary library(context.plugin);
     ProbeHost host(library.Entry(), MakeDocument(plugInModeRGBColor, 8, 3, 4, 2));
     host.Record().advanceState = nullptr;
-    ExpectResult(host.Export().result, exportErrParam, "no advanceState: the export's result");
+    ExpectFailure(host.Export().result, "no advanceState: the export's result");
     ExpectRegionEmpty(host.Record(), "no advanceState");
     Expect(!sandbox.Launched(kLaunchWait), "no advanceState: the companion", "not started", "started");
+}
+
+Document ShortRowDocument() {
+    return MakeDocument(plugInModeRGB48, 16, 4, 10, 2);
 }
 
 // The delivery ends where the reported rowBytes says, so reading the whole row anyway faults.
 void ShortRowBytes(const CheckContext& context) {
     Sandbox sandbox(context.scratch, Companion::Recording);
     host::PluginLibrary library(context.plugin);
-    const Document document = MakeDocument(plugInModeRGB48, 16, 4, 10, 2);
+    const Document document = ShortRowDocument();
     const int32_t rowBytes = int32_t(document.PixelBytes()) * document.width;
     for (int32_t shortBy : {1, rowBytes / 2, rowBytes}) {
-        const std::string what = "rowBytes " + std::to_string(rowBytes - shortBy) + " for a row of " +
-                                 std::to_string(rowBytes) + " bytes";
+        const std::string what = "rowBytes " + std::to_string(shortBy) + " short of the region's rows";
         ProbeHost host(library.Entry(), document);
         host.Behaviour().rowBytesShortBy = shortBy;
-        const int16_t result = host.Export().result;
-        if (shortBy < rowBytes) {
-            ExpectResult(result, exportErrParam, what + ": the export's result");
-        } else {
-            Expect(result != exportNoErr, what + ": the export's result", "a failure", Code(result));
-        }
+        ExpectFailure(host.Export().result, what + ": the export's result");
         ExpectEqual(long(host.Requests().size()), 1, what + ": requests");
         ExpectRegionEmpty(host.Record(), what);
     }
     Expect(!sandbox.Launched(kLaunchWait), "after the refused rows: the companion", "not started", "started");
+}
+
+// Our plug-in's own codes where the interface only asks for a failure.
+void ResultCodes(const CheckContext& context) {
+    Sandbox sandbox(context.scratch);
+    host::PluginLibrary library(context.plugin);
+    {
+        ProbeHost host(library.Entry(), MakeDocument(plugInModeRGBColor, 8, 3, 4, 2));
+        host.Record().advanceState = nullptr;
+        ExpectResult(host.Export().result, exportErrParam, "no advanceState: the export's result");
+    }
+    const Document document = ShortRowDocument();
+    const int32_t rowBytes = int32_t(document.PixelBytes()) * document.width;
+    for (int32_t shortBy : {1, rowBytes / 2}) {
+        ProbeHost host(library.Entry(), document);
+        host.Behaviour().rowBytesShortBy = shortBy;
+        ExpectResult(host.Export().result, exportErrParam,
+                     "rowBytes " + std::to_string(shortBy) + " short: the export's result");
+    }
 }
 
 void MissingProgressAndAbort(const CheckContext& context) {
@@ -184,36 +286,45 @@ void MissingProgressAndAbort(const CheckContext& context) {
 std::vector<Check> TransferChecks() {
     return {
         {"region-requests",
-         "Requests are one row each, inside the document, at most 10000 pixels wide, planes 0 to planes-1, "
-         "covering "
-         "every row from the top and every column left to right exactly once.",
-         RegionRequests},
+         "Regions asked for lie inside the document, name planes it has and stay within maxData, and the "
+         "files they make are correct (wide rows, extra planes, every depth).",
+         RegionRequests, Level::Contract},
+        {"single-row-requests",
+         "Requests are one row each, at most 10000 pixels wide, planes 0 to planes-1, covering every row "
+         "from the top and every column left to right exactly once.",
+         SingleRowRequests, Level::Reference},
+        {"progress-reports",
+         "progressProc gets the row count as total and a row index as done that never goes back and ends at "
+         "the last row.",
+         ProgressReports, Level::Recommended},
         {"progress-per-row",
          "progressProc is called once per row, in order, with the row's index and the row count, after that "
-         "row's "
-         "requests.",
-         ProgressPerRow},
+         "row's requests.",
+         ProgressPerRow, Level::Reference},
         {"cancel",
-         "abortProc answering true after the first, a middle and the last chunk ends the export with -128, "
-         "no "
-         "further request, an empty region and no companion launch.",
-         Cancel},
+         "abortProc answering true after the first, a middle and the last request ends the export with -128 "
+         "within one more request, with an empty region and no companion launch.",
+         Cancel, Level::Recommended},
         {"host-error",
-         "advanceState failing with a host code (-36, -9999, 17) at the first, a middle and the last chunk "
-         "ends the "
-         "export with that code, no further request, an empty region and no companion launch.",
-         HostError},
+         "advanceState failing with a host code (-36, -9999, 17) at the first, a middle and the last request "
+         "ends the export with that code, no further request, an empty region and no companion launch.",
+         HostError, Level::Contract},
+        {"host-error-each-request",
+         "advanceState failing at each request in turn, for small documents of every depth, ends the export "
+         "with the host's code at that request.",
+         HostErrorEachRequest, Level::Contract},
         {"missing-advance-state",
-         "A host without advanceState gets -50, an empty region and no companion launch.",
-         MissingAdvanceState},
+         "A host without advanceState gets a failure, an empty region and no companion launch.",
+         MissingAdvanceState, Level::Contract},
         {"short-row-bytes",
-         "A rowBytes too small for the requested pixels (by 1 byte, by half, 0) is refused (-50 when not 0) "
-         "without "
+         "A rowBytes too small for the requested pixels (by 1 byte, by half, 0) fails the export without "
          "reading past it, and nothing is launched.",
-         ShortRowBytes},
+         ShortRowBytes, Level::Contract},
         {"missing-progress-and-abort",
          "A host without progressProc, without abortProc or without both still gets a correct export.",
-         MissingProgressAndAbort},
+         MissingProgressAndAbort, Level::Contract},
+        {"result-codes", "No advanceState and a rowBytes short by 1 byte or by half give -50.", ResultCodes,
+         Level::Reference},
     };
 }
 

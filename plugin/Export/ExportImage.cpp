@@ -1,5 +1,5 @@
-// The transfer: row by row from the top, each row in chunks no wider than the buffer takes, one host request
-// and one file write per chunk.
+// The transfer: row by row from the top, each row in chunks no wider than the buffer takes and no larger than
+// the host's maxData, one host request and one file write per chunk.
 #include "Export/ExportImage.h"
 
 #include "ConvertBuffer/IConvertBuffer.h"
@@ -34,8 +34,22 @@ int16_t TransferChunk(SGlobals* globals, const _exp::SExportRegion& region) {
     return result;
 }
 
-int16_t TransferRows(SGlobals* globals, unsigned int maxPixel) {
+// The host hands over at most maxData bytes a region; a host that names no positive limit sets none.
+unsigned int LimitByMaxData(const ExportRecord* record, unsigned int maxPixel) {
+    if (record->maxData <= 0) {
+        return maxPixel;
+    }
+    const unsigned int sampleBytes = static_cast<unsigned int>(record->depth) / 8;
+    const unsigned int pixelBytes = static_cast<unsigned int>(record->planes) * sampleBytes;
+    return _hlp::MathMin<unsigned int>(maxPixel, static_cast<unsigned int>(record->maxData) / pixelBytes);
+}
+
+int16_t TransferRows(SGlobals* globals, unsigned int bufferPixels) {
     const ExportRecord* record = globals->pExportRecord;
+    const unsigned int maxPixel = LimitByMaxData(record, bufferPixels);
+    if (maxPixel == 0) {
+        return eERROR_PARAM;
+    }
     const unsigned int width = static_cast<unsigned int>(record->imageSize32.h);
     const unsigned int height = static_cast<unsigned int>(record->imageSize32.v);
     const unsigned int chunks = width / maxPixel + (width % maxPixel != 0 ? 1 : 0);

@@ -104,19 +104,22 @@ namespace {
 using validate::Outcome;
 
 std::vector<validate::CheckReport> RunAll(const std::vector<validate::Check>& checks, bool inProcess) {
-    const validate::RunOptions options{"/nonexistent/plugin.so", inProcess, 1.0};
+    const validate::RunOptions options{"/nonexistent/plugin.so", inProcess, 1.0, 3};
     return validate::RunChecks(checks, options, [](const validate::CheckReport&) {});
 }
 
 TEST(ValidatorRunner, ReportsEachWayACheckCanEnd) {
     const std::vector<validate::Check> checks = {
-        {"passes", "", [](const validate::CheckContext&) {}},
-        {"fails", "", [](const validate::CheckContext&) { validate::Fail("the result", "0", "-50"); }},
-        {"skips", "", [](const validate::CheckContext&) { validate::Skip("not here"); }},
-        {"faults", "", [](const validate::CheckContext&) { std::raise(SIGSEGV); }},
-        {"hangs", "", [](const validate::CheckContext&) { pause(); }},
-        {"leaves", "", [](const validate::CheckContext&) { _exit(3); }},
-        {"throws", "", [](const validate::CheckContext&) { throw std::runtime_error("odd"); }},
+        {"passes", "", [](const validate::CheckContext&) {}, validate::Level::Contract},
+        {"fails", "", [](const validate::CheckContext&) { validate::Fail("the result", "0", "-50"); },
+         validate::Level::Contract},
+        {"skips", "", [](const validate::CheckContext&) { validate::Skip("not here"); },
+         validate::Level::Contract},
+        {"faults", "", [](const validate::CheckContext&) { std::raise(SIGSEGV); }, validate::Level::Contract},
+        {"hangs", "", [](const validate::CheckContext&) { pause(); }, validate::Level::Contract},
+        {"leaves", "", [](const validate::CheckContext&) { _exit(3); }, validate::Level::Contract},
+        {"throws", "", [](const validate::CheckContext&) { throw std::runtime_error("odd"); },
+         validate::Level::Contract},
     };
     const std::vector<validate::CheckReport> reports = RunAll(checks, false);
     ASSERT_EQ(reports.size(), checks.size());
@@ -140,11 +143,13 @@ TEST(ValidatorRunner, ReportsEachWayACheckCanEnd) {
 TEST(ValidatorRunner, GivesEveryCheckAScratchFolderOfItsOwnAndRemovesIt) {
     std::filesystem::path seen;
     const std::vector<validate::Check> checks = {
-        {"in-process", "", [&](const validate::CheckContext& context) {
+        {"in-process", "",
+         [&](const validate::CheckContext& context) {
              seen = context.scratch;
              validate::Expect(std::filesystem::is_directory(seen) && !context.ownProcess,
                               "the scratch folder", "there", "missing");
-         }}};
+         },
+         validate::Level::Contract}};
     const std::vector<validate::CheckReport> reports = RunAll(checks, true);
     EXPECT_EQ(reports.front().verdict.outcome, Outcome::Passed) << reports.front().verdict.detail;
     EXPECT_EQ(seen.filename(), "in-process");

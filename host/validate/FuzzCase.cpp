@@ -1,0 +1,317 @@
+#include "FuzzCase.h"
+
+#include "CheckSupport.h"
+
+#include "BasicSuite.h"
+#include "HostHandles.h"
+
+#include <algorithm>
+#include <fstream>
+#include <random>
+
+namespace validate {
+namespace {
+
+using fuzz::Action;
+using fuzz::Scenario;
+
+constexpr size_t kRequestsAfterCancel = 1;
+const int16_t kSupportedModes[] = {plugInModeGrayScale, plugInModeRGBColor, plugInModeGray16,
+                                   plugInModeRGB48,     plugInModeRGB96,    plugInModeGray32};
+
+// Most random bytes decode to a host no plug-in can export for (HostSupports32BitCoordinates is 1 once in
+// 2^32); these steps make most cases reach the transfer while leaving the rest as decoded.
+void Steer(Scenario& s, std::mt19937_64& random) {
+    if (random() % 8 != 0) {
+        s.hostSupports32Bit = 1;
+    }
+    // The host's own value before the handshake.
+    s.pluginUsing32Bit = 0;
+    // A host that offers nothing is not a host.
+    if (s.maxData <= 0 || random() % 2 == 0) {
+        s.maxData = ProbeHost::kOfferedMaxData;
+    }
+    if (random() % 4 != 0) {
+        s.mode = kSupportedModes[random() % std::size(kSupportedModes)];
+        s.depth = int16_t(8 << (random() % 3));
+        s.planes = int16_t(IsRGBMode(s.mode) ? 3 + random() % 3 : 1 + random() % 2);
+        s.width = int32_t(1 + random() % 64);
+        s.height = int32_t(1 + random() % 40);
+    }
+    if (random() % 4 != 0) {
+        std::vector<int16_t> calls{exportSelectorPrepare, exportSelectorStart};
+        while (random() % 2 == 0) {
+            calls.push_back(exportSelectorContinue);
+        }
+        calls.push_back(exportSelectorFinish);
+        if (random() % 4 == 0) {
+            calls.insert(calls.end(), s.selectors.begin(), s.selectors.end());
+        }
+        s.selectors = calls;
+    }
+    if (random() % 2 == 0) {
+        s.actions.clear();
+    }
+    // Actions where a small document's requests are.
+    std::map<size_t, Action> actions;
+    for (const auto& [request, action] : s.actions) {
+        actions.emplace(request % size_t(std::max(s.height, 1) + 1), action);
+    }
+    s.actions = actions;
+}
+
+Document ToDocument(const Scenario& s) {
+    Document d = MakeDocument(s.mode, s.depth, s.planes, s.width, s.height, s.filename);
+    for (size_t i = 0; i < d.samples.size(); ++i) {
+        d.samples[i] = s.SampleByte(i);
+    }
+    return d;
+}
+
+void* RefusingLock(Handle, Boolean) {
+    return nullptr;
+}
+
+HandleProcs* Handles(fuzz::HandleMode mode) {
+    static HandleProcs procs;
+    procs = *host::handles::Procs();
+    switch (mode) {
+    case fuzz::HandleMode::Host:
+        return host::handles::Procs();
+    case fuzz::HandleMode::None:
+        return nullptr;
+    case fuzz::HandleMode::WrongVersion:
+        procs.handleProcsVersion = 2;
+        break;
+    case fuzz::HandleMode::TooFewRoutines:
+        procs.numHandleProcs = 7;
+        break;
+    case fuzz::HandleMode::LockFails:
+        procs.lockProc = RefusingLock;
+        break;
+    }
+    return &procs;
+}
+
+int32_t AcquireNothing(const char*, int32_t, const void** suite) {
+    *suite = nullptr;
+    return host::suites::kSuiteNotFound;
+}
+
+int32_t ReleaseNothing(const char*, int32_t) {
+    return host::suites::kSuiteNotFound;
+}
+
+SPBasicSuite* Suite(fuzz::SuiteMode mode) {
+    static SPBasicSuite refusing{AcquireNothing, ReleaseNothing};
+    switch (mode) {
+    case fuzz::SuiteMode::None:
+        return nullptr;
+    case fuzz::SuiteMode::Refusing:
+        return &refusing;
+    case fuzz::SuiteMode::UIHooks:
+        break;
+    }
+    return host::suites::Basic();
+}
+
+void Arrange(const Sandbox& sandbox, const Scenario& s, const Document& document) {
+    if (s.folder == fuzz::FolderState::Absent) {
+        return;
+    }
+    std::filesystem::create_directories(sandbox.ExportFolder());
+    if (s.folder == fuzz::FolderState::StaleFile) {
+        std::ofstream(sandbox.ExportFolder() / "stale.ppm") << "stale";
+    } else if (s.folder == fuzz::FolderState::FolderNamedLikeTheFile) {
+        const std::string name = ExpectedName(document.name, document.depth);
+        std::filesystem::create_directories(sandbox.ExportFolder() / (name.empty() ? "planted" : name));
+    }
+}
+
+// Requests of one export answered as the scenario says; remembers whether one of them could not be read.
+void AnswerRequests(ProbeHost& host, const Scenario& s, bool& unreadable) {
+    host.BeforeEachRequest([&s, &unreadable](size_t index, Misbehaviour& m) {
+        const Action action = s.ActionAt(index);
+        m.rowBytesShortBy = action.kind == Action::ShortRowBytes ? action.bytes : 0;
+        m.rowBytesPadding = action.kind == Action::LongRowBytes ? action.bytes : 0;
+        m.nullData = action.kind == Action::NullData;
+        if (action.kind == Action::Fail) {
+            m.failAt = index;
+            m.failCode = action.code;
+        }
+        if (action.kind == Action::Cancel && !m.cancelAfter) {
+            m.cancelAfter = index;
+        }
+        unreadable = unreadable || m.rowBytesShortBy > 0 || m.nullData;
+    });
+}
+
+std::vector<std::string> RegularFiles(const Sandbox& sandbox) {
+    std::vector<std::string> names;
+    for (const std::string& name : sandbox.ExportEntries()) {
+        if (std::filesystem::is_regular_file(
+                std::filesystem::symlink_status(sandbox.ExportFolder() / name))) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+// An export that ended well: the document was one the interface lets a plug-in export, every delivery was
+// readable, and the file is the one the delivered samples make.
+void ExpectGoodExport(const Sandbox& sandbox, const Document& d, bool unreadable, const std::string& at) {
+    Expect(IsSupported(d.mode, d.depth, d.planes) && d.width > 0 && d.height > 0,
+           at + ": the export of " + d.Describe(), "a refusal", "success");
+    Expect(!unreadable, at + ": an export with a short or null delivery", "a failure", "success");
+    const std::string extension = d.depth == 32 ? ".pfm" : ".ppm";
+    const std::vector<std::string> files = RegularFiles(sandbox);
+    Expect(files.size() == 1 && files.front().size() > extension.size() &&
+               files.front().compare(files.front().size() - 4, 4, extension) == 0,
+           at + ": the export folder", "one " + extension + " file",
+           std::to_string(files.size()) + " files" + (files.empty() ? "" : ", " + files.front()));
+    const std::string difference = FirstDifference(sandbox.ReadExport(files.front()), d);
+    Expect(difference.empty(), at + ": " + files.front(), "the bytes the delivered samples make", difference);
+}
+
+void NullCall(ExportPluginEntry entry, ProbeHost& host, int16_t selector, int which, const std::string& at) {
+    const intptr_t slot = host.Slot();
+    int16_t result = ProbeHost::kUntouched;
+    entry(selector, which == 0 ? nullptr : &host.Record(), which == 1 ? nullptr : &host.Slot(),
+          which == 2 ? nullptr : &result);
+    Expect(result == ProbeHost::kUntouched && host.Slot() == slot && host.Events().empty(),
+           at + " with a null " +
+               (which == 0   ? "parameter block"
+                : which == 1 ? "data slot"
+                             : "result"),
+           "no effect", "the result, the data slot or the host's routines touched");
+}
+
+void PlayCalls(ExportPluginEntry entry, const FuzzCase& c, const Sandbox& sandbox) {
+    const Scenario& s = c.scenario;
+    const Document document = ToDocument(s);
+    ProbeHost host(entry, document);
+    ExportRecord& r = host.Record();
+    r.maxData = s.maxData;
+    r.HostSupports32BitCoordinates = s.hostSupports32Bit;
+    r.PluginUsing32BitCoordinates = s.pluginUsing32Bit;
+    r.handleProcs = Handles(s.handles);
+    r.sSPBasic = Suite(s.suite);
+    r.advanceState = s.advanceState ? r.advanceState : nullptr;
+    r.progressProc = s.progressProc ? r.progressProc : nullptr;
+    r.abortProc = s.abortProc ? r.abortProc : nullptr;
+    bool unreadable = false;
+    // Without a Prepare that succeeded the host breaks the protocol itself: the plug-in may then ask for
+    // what this host cannot serve, as long as it fails cleanly.
+    bool prepared = false;
+    AnswerRequests(host, s, unreadable);
+    for (size_t call = 0; call < s.selectors.size(); ++call) {
+        const int16_t selector = s.selectors[call];
+        const std::string at =
+            "call " + std::to_string(call + 1) + " (selector " + std::to_string(selector) + ")";
+        host.ClearEvents();
+        if (c.nullArgument && c.nullArgument->first == call) {
+            NullCall(entry, host, selector, c.nullArgument->second, at);
+            continue;
+        }
+        if (selector == exportSelectorStart) {
+            unreadable = false;
+            host.Behaviour() = Misbehaviour{};
+        }
+        const int32_t maxData = r.maxData;
+        int16_t result = ProbeHost::kUntouched;
+        if (selector == exportSelectorAbout) {
+            AboutRecord about{nullptr, r.sSPBasic};
+            entry(selector, &about, &host.Slot(), &result);
+        } else {
+            result = host.Play(selector);
+        }
+        Expect(result != ProbeHost::kUntouched, at + ": the result", "written", "left untouched");
+        if (selector == exportSelectorPrepare) {
+            prepared = result == exportNoErr;
+        }
+        Expect(!prepared || host.Refusal().empty(), at + ": the requests",
+               "regions of the document within maxData", host.Refusal());
+        Expect(r.maxData <= maxData, at + ": maxData", "at most " + std::to_string(maxData),
+               std::to_string(r.maxData));
+        ExpectEqual(host::handles::Locks(reinterpret_cast<Handle>(host.Slot())), 0,
+                    at + ": locks held on the data slot's handle");
+        Expect(host.RequestsAfterCancel() <= kRequestsAfterCancel, at + ": requests after abortProc said so",
+               "at most " + std::to_string(kRequestsAfterCancel), std::to_string(host.RequestsAfterCancel()));
+        const bool transfer = selector == exportSelectorStart || selector == exportSelectorContinue;
+        if (transfer && result != exportNoErr) {
+            ExpectRegionEmpty(r, at);
+        }
+        // Mode, depth and planes are what Prepare must judge; a document without pixels may fail in Start.
+        if (selector == exportSelectorPrepare && result == exportNoErr) {
+            Expect(IsSupported(document.mode, document.depth, document.planes),
+                   at + ": Prepare for " + document.Describe(), "a refusal", "success");
+        }
+        if (transfer && result == exportNoErr && !host.WantsRegion()) {
+            ExpectGoodExport(sandbox, document, unreadable, at);
+        }
+        // The export itself went well; whether its file stays is the plug-in's choice, but not its bytes.
+        if (transfer && result == exportErrCompanionNotLaunched && !RegularFiles(sandbox).empty()) {
+            ExpectGoodExport(sandbox, document, unreadable, at);
+        }
+    }
+}
+
+std::string Selectors(const std::vector<int16_t>& selectors) {
+    std::string text;
+    for (int16_t selector : selectors) {
+        text += (text.empty() ? "" : ",") + std::to_string(selector);
+    }
+    return text.empty() ? "none" : text;
+}
+
+} // namespace
+
+uint64_t CaseSeed(uint64_t runSeed, uint64_t index) {
+    uint64_t z = runSeed * 1000003u + index + 0x9E3779B97F4A7C15u;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+    return (z ^ (z >> 31)) % 1000000000000u;
+}
+
+FuzzCase MakeFuzzCase(uint64_t seed) {
+    std::mt19937_64 random(seed);
+    std::vector<uint8_t> bytes(40 + random() % 400);
+    for (uint8_t& byte : bytes) {
+        byte = uint8_t(random());
+    }
+    FuzzCase c;
+    c.seed = seed;
+    c.scenario = fuzz::Decode(bytes.data(), bytes.size());
+    Steer(c.scenario, random);
+    if (random() % 8 == 0 && !c.scenario.selectors.empty()) {
+        c.nullArgument = std::make_pair(size_t(random() % c.scenario.selectors.size()), int(random() % 3));
+    }
+    return c;
+}
+
+void PlayFuzzCase(const CheckContext& context, const FuzzCase& c) {
+    Sandbox sandbox(context.scratch, c.scenario.companion ? Companion::DoNothing : Companion::Missing);
+    const int32_t handles = host::handles::Live();
+    const int32_t suites = host::suites::Held();
+    {
+        host::PluginLibrary library(context.plugin);
+        Arrange(sandbox, c.scenario, ToDocument(c.scenario));
+        PlayCalls(library.Entry(), c, sandbox);
+    }
+    ExpectEqual(host::handles::Live(), handles, "host handles alive once the module is unloaded");
+    ExpectEqual(host::suites::Held(), suites, "suites held once the module is unloaded");
+}
+
+std::string DescribeFuzzCase(const FuzzCase& c) {
+    const Scenario& s = c.scenario;
+    std::string actions;
+    for (const auto& [request, action] : s.actions) {
+        actions += " " + std::to_string(request) + ":" + std::to_string(int(action.kind));
+    }
+    return ToDocument(s).Describe() + ", maxData " + std::to_string(s.maxData) + ", 32-bit offer " +
+           std::to_string(s.hostSupports32Bit) + ", handles " + std::to_string(int(s.handles)) + ", calls " +
+           Selectors(s.selectors) + ", actions" + (actions.empty() ? " none" : actions) +
+           (c.nullArgument ? ", a null pointer at call " + std::to_string(c.nullArgument->first + 1) : "");
+}
+
+} // namespace validate
