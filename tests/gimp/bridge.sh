@@ -1,0 +1,115 @@
+#!/bin/bash
+# GIMP as the host: images of every kind loaded by a batch GIMP and sent through the bridge, each export
+# compared byte for byte with the reference host's export of the same file; a layered image compared with
+# GIMP's own flattened copy and checked to be left as it was; a missing companion and a missing plug-in
+# module reported as execution errors with a message.
+# Usage: bridge.sh QUENFIELD-GIMP QUENFIELD-EXPORT MODULE E2E-PIXELS
+BRIDGE=$1 HOST=$2 MODULE=$3 PIXELS=$4
+. "$(dirname "$0")/common.sh"
+cd "$WORK/src"
+
+# name type width height channels: PNG by netpbm, TIFF by ImageMagick, OpenEXR by e2e_pixels
+CASES="
+p_u8_gray   u8  17 9  1 png
+p_u8_graya  u8  16 11 2 png
+p_u8_rgb    u8  33 7  3 png
+p_u8_rgba   u8  9  13 4 png
+p_u16_gray  u16 21 5  1 png
+p_u16_graya u16 8  8  2 png
+p_u16_rgb   u16 65 67 3 png
+p_u16_rgba  u16 70 3  4 png
+t_u8_rgb    u8  19 6  3 tif
+t_u8_graya  u8  6  19 2 tif
+t_u16_gray  u16 12 7  1 tif
+t_u16_rgba  u16 31 17 4 tif
+e_f32_rgb   f32 23 9  3 exr
+e_half_rgba half 9 23 4 exr
+"
+sources=()
+while read -r name type w h c kind; do
+    [ -n "$name" ] || continue
+    case $kind in
+    png) "$PIXELS" pam "$type" "$w" "$h" "$c" 3 "$name.pam" && pamtopng "$name.pam" >"$name.png" ;;
+    tif) "$PIXELS" pam "$type" "$w" "$h" "$c" 3 "$name.pam" && convert "$name.pam" "$name.tif" ;;
+    exr) "$PIXELS" exr "$type" "$w" "$h" "$c" 3 "$name.exr" ;;
+    esac
+    rm -f "$name.pam"
+    sources+=("$WORK/src/$name.$kind")
+done <<<"$CASES"
+
+# An indexed PNG, and the same colours as RGB for the reference host, which reads no palettes.
+"$PIXELS" pam u8 40 30 3 5 colours.pam
+pnmquant 50 colours.pam 2>/dev/null >quantized.ppm
+pnmtopng quantized.ppm >indexed.png
+pamtopng quantized.ppm >indexed_rgb.png
+file indexed.png | grep -q colormap || fail "indexed.png was not written with a palette"
+sources+=("$WORK/src/indexed.png")
+
+# Two layers: an RGB picture and, over part of it, a picture with alpha at half opacity.
+cp p_u8_rgb.png layered.png
+"$PIXELS" pam u8 20 5 4 7 over.pam && pamtopng over.pam >over.png
+
+run_gimp send "(send-files \"$OUT\" $(scheme_list "${sources[@]}")) \
+    (send-layered \"$OUT\" \"$WORK/src/layered.png\" \"$WORK/src/over.png\" \"$WORK/src/flattened.png\") \
+    (show-about)"
+# The same start-up for the runs below, without GIMP looking at every plug-in again.
+cp -a "$WORK/gimp-send" "$WORK/gimp-alone"
+cp -a "$WORK/gimp-send" "$WORK/gimp-nomodule"
+expect_clean_log send
+expect_result send about shown
+
+# The reference host's export of each file, from a folder without companion (it keeps the file).
+reference() { # source stem
+    rm -rf "$WORK/reftmp/QuenfieldImport"
+    TMPDIR="$WORK/reftmp" XDG_DATA_HOME="$WORK/nodata" "$HOST" "$1" >/dev/null || true
+    mv "$WORK/reftmp/QuenfieldImport/"* "$WORK/ref/$2.${3:-ppm}" 2>/dev/null || fail "$2: the reference host exported nothing"
+}
+
+compare() { # stem reference-file
+    local ext=ppm
+    case $1 in e_*) ext=pfm ;; esac
+    expect_result send "$1" sent
+    if [ ! -f "$OUT/$1.$ext" ]; then
+        fail "$1: the bridge's export $1.$ext did not reach the companion"
+    elif ! cmp -s "$OUT/$1.$ext" "$2"; then
+        fail "$1: the bridge's export differs from the reference host's: $(cmp "$OUT/$1.$ext" "$2" 2>&1)"
+    fi
+}
+
+for source in "${sources[@]}"; do
+    stem=$(basename "${source%.*}")
+    case $stem in
+    indexed) reference "$WORK/src/indexed_rgb.png" indexed ;;
+    e_*) reference "$source" "$stem" pfm ;;
+    *) reference "$source" "$stem" ;;
+    esac
+    compare "$stem" "$WORK/ref/$stem".*
+done
+
+reference "$WORK/src/flattened.png" layered
+compare layered "$WORK/ref/layered.ppm"
+expect_result send layered-layers same
+expect_result send layered-undo clean
+expect_result send layered-images "0 more"
+expect_result send layered-items "0 left"
+
+# Failures: the procedure fails with the reason in words, as a message and as the error GIMP reports.
+run_gimp alone "(send-files #f $(scheme_list "$WORK/src/p_u8_rgb.png"))" XDG_DATA_HOME="$WORK/nodata" &
+alone=$!
+run_gimp nomodule "(send-files #f $(scheme_list "$WORK/src/p_u8_rgb.png")) (show-about)" \
+    QUENFIELD_EXPORT_MODULE="$WORK/no-such-module.so"
+wait $alone
+
+expect_failure() { # log case words
+    expect_result "$1" "$2" failed
+    # Once as GIMP's message, once in the error the batch interpreter reports.
+    local count
+    count=$(grep -cF "$3" "$WORK/$1.log" || true)
+    [ "$count" -ge 2 ] || fail "$1: \"$3\" was said $count times, expected as a message and as the error"
+    expect_clean_log "$1"
+}
+expect_failure alone p_u8_rgb "p_u8_rgb.png was exported to $EXPORTS/p_u8_rgb.ppm, but the companion application did not start (-30901); the file is kept"
+[ -f "$EXPORTS/p_u8_rgb.ppm" ] || fail "without companion, the export was not kept"
+expect_failure nomodule p_u8_rgb "p_u8_rgb.png was not sent to Quenfield: cannot load the plug-in $WORK/no-such-module.so"
+expect_result nomodule about failed
+finish
