@@ -22,7 +22,9 @@ GimpDocument::GimpDocument(GeglBuffer* buffer, const DocumentFormat& format, std
     info_.channels = format.channels;
 }
 
-GimpDocument::~GimpDocument() { g_object_unref(buffer_); }
+GimpDocument::~GimpDocument() {
+    g_object_unref(buffer_);
+}
 
 uint32_t GimpDocument::StripRows(size_t rowBytes, uint32_t height) {
     const size_t rows = rowBytes == 0 ? height : kStripBytes / rowBytes;

@@ -8,6 +8,7 @@
 #include "ResultCodes.h"
 #include "VisibleImage.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -49,6 +50,19 @@ private:
     int percent_ = -1;
 };
 
+// GIMP sizes a plug-in's tile cache for whole images. Strips are read once from the
+// top down, so only the row of tiles a strip ends in is ever read again: two rows of tiles are enough, and
+// the bridge's memory stays independent of the image's height.
+void LimitTileCaches(GeglBuffer* buffer) {
+    const GeglRectangle* extent = gegl_buffer_get_extent(buffer);
+    const guint64 across = static_cast<guint64>(extent->width) / gimp_tile_width() + 1;
+    const guint64 tileBytes =
+        guint64{gimp_tile_width()} * gimp_tile_height() *
+        static_cast<guint64>(babl_format_get_bytes_per_pixel(gegl_buffer_get_format(buffer)));
+    g_object_set(gegl_config(), "tile-cache-size", std::max<guint64>(2 * across * tileBytes, 16 << 20),
+                 nullptr);
+}
+
 ProcedureResult Failure(const std::string& words) {
     gimp_message(words.c_str());
     return {GIMP_PDB_EXECUTION_ERROR, words};
@@ -66,7 +80,8 @@ ProcedureResult Outcome(const std::string& name, const host::ExportOutcome& outc
                        code + "; the file is kept");
     }
     default: {
-        std::string words = name + " was not sent to Quenfield: " + host::DescribeResult(outcome.result) + code;
+        std::string words =
+            name + " was not sent to Quenfield: " + host::DescribeResult(outcome.result) + code;
         if (!outcome.hostError.empty()) {
             words += ": " + outcome.hostError;
         }
@@ -88,12 +103,13 @@ ProcedureResult SendImage(gint32 image) {
     try {
         host::PluginLibrary plugin(ModulePath());
         const VisibleImage visible(image);
-        const DocumentFormat format =
-            FormatFor(gimp_image_base_type(image), gimp_image_get_precision(image), visible.MayBeTransparent());
+        LimitTileCaches(visible.Buffer());
+        const DocumentFormat format = FormatFor(gimp_image_base_type(image), gimp_image_get_precision(image),
+                                                visible.MayBeTransparent());
         GimpDocument document(visible.Buffer(), format, name);
         Progress progress(name);
-        host::ExportObserver observer{[&progress](int32_t done, int32_t total) { progress.Update(done, total); },
-                                      {}};
+        host::ExportObserver observer{
+            [&progress](int32_t done, int32_t total) { progress.Update(done, total); }, {}};
         host::ExportSession session(plugin, document, observer);
         return Outcome(name, session.Run());
     } catch (const std::exception& e) {
@@ -107,8 +123,8 @@ ProcedureResult ShowAbout() {
         AboutRecord about{nullptr, host::suites::Basic()};
         const int16_t result = plugin.Call(exportSelectorAbout, &about);
         if (result != exportNoErr) {
-            return Failure("The About box of Quenfield Export failed: " + host::DescribeResult(result) + " (" +
-                           std::to_string(result) + ")");
+            return Failure("The About box of Quenfield Export failed: " + host::DescribeResult(result) +
+                           " (" + std::to_string(result) + ")");
         }
         return {};
     } catch (const std::exception& e) {

@@ -1,5 +1,5 @@
-// What the user sees of an image, as a layer of its own that the user's image never holds: no step in its undo
-// history, nothing to flatten, and gone again when this object is.
+// What the user sees of an image, as a layer of its own that the user's image never holds: no step in its
+// undo history, nothing to flatten, and gone again when this object is.
 #ifndef QUENFIELD_GIMP_VISIBLEIMAGE_H
 #define QUENFIELD_GIMP_VISIBLEIMAGE_H
 

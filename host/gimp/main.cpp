@@ -18,13 +18,13 @@ void Query() {
         {GIMP_PDB_DRAWABLE, const_cast<gchar*>("drawable"),
          const_cast<gchar*>("Unused: the whole visible image is sent")},
     };
-    gimp_install_procedure(kExportProcedure, "Send the image to Quenfield",
-                           "Hands what is visible of the image to the Quenfield export plug-in, which writes it "
-                           "as a 16-bit PPM or a float PFM and opens it in the Quenfield companion "
-                           "application. The image itself and its undo history are left as they are.",
-                           "Quenfield Export developers", "Quenfield Export developers", "2026",
-                           "Send to _Quenfield...", "*", GIMP_PLUGIN, G_N_ELEMENTS(exportArgs), 0, exportArgs,
-                           nullptr);
+    gimp_install_procedure(
+        kExportProcedure, "Send the image to Quenfield",
+        "Hands what is visible of the image to the Quenfield export plug-in, which writes it "
+        "as a 16-bit PPM or a float PFM and opens it in the Quenfield companion "
+        "application. The image itself and its undo history are left as they are.",
+        "Quenfield Export developers", "Quenfield Export developers", "2026", "Send to _Quenfield...", "*",
+        GIMP_PLUGIN, G_N_ELEMENTS(exportArgs), 0, exportArgs, nullptr);
     // Beside "Send by Email...": GIMP's own place for handing the open image to another program.
     gimp_plugin_menu_register(kExportProcedure, "<Image>/File/Send");
 
@@ -32,9 +32,10 @@ void Query() {
         {GIMP_PDB_INT32, const_cast<gchar*>("run-mode"), const_cast<gchar*>("The run mode")},
     };
     gimp_install_procedure(kAboutProcedure, "About the Quenfield export plug-in",
-                           "Shows the About box of the Quenfield export plug-in.", "Quenfield Export developers",
-                           "Quenfield Export developers", "2026", "About _Quenfield Export", "", GIMP_PLUGIN,
-                           G_N_ELEMENTS(aboutArgs), 0, aboutArgs, nullptr);
+                           "Shows the About box of the Quenfield export plug-in.",
+                           "Quenfield Export developers", "Quenfield Export developers", "2026",
+                           "About _Quenfield Export", "", GIMP_PLUGIN, G_N_ELEMENTS(aboutArgs), 0, aboutArgs,
+                           nullptr);
     gimp_plugin_menu_register(kAboutProcedure, "<Image>/Help");
 }
 

@@ -27,11 +27,13 @@
          (parts (strbreakup base ".")))
     (unbreakupstr (butlast parts) ".")))
 
-; Each file on its own, as a user would open it.
+; Each file on its own, as a user would open it; also the precision GIMP gave it.
 (define (send-files out paths)
   (for-each (lambda (path)
-              (let ((img (open-image path)))
-                (report (stem-of path) (send img out (stem-of path)))
+              (let ((img (open-image path))
+                    (stem (stem-of path)))
+                (report (string-append stem "-precision") (number->string (car (gimp-image-get-precision img))))
+                (report stem (send img out stem))
                 (gimp-image-delete img)))
             paths))
 

@@ -3,8 +3,8 @@
 # compared byte for byte with the reference host's export of the same file; a layered image compared with
 # GIMP's own flattened copy and checked to be left as it was; a missing companion and a missing plug-in
 # module reported as execution errors with a message.
-# Usage: bridge.sh QUENFIELD-GIMP QUENFIELD-EXPORT MODULE E2E-PIXELS
-BRIDGE=$1 HOST=$2 MODULE=$3 PIXELS=$4
+# Usage: bridge.sh QUENFIELD-GIMP QUENFIELD-EXPORT MODULE E2E-PIXELS GIMPLIBDIR GIMPDATADIR
+BRIDGE=$1 HOST=$2 MODULE=$3 PIXELS=$4 GIMPLIBDIR=$5 GIMPDATADIR=$6
 . "$(dirname "$0")/common.sh"
 cd "$WORK/src"
 
@@ -22,6 +22,7 @@ t_u8_rgb    u8  19 6  3 tif
 t_u8_graya  u8  6  19 2 tif
 t_u16_gray  u16 12 7  1 tif
 t_u16_rgba  u16 31 17 4 tif
+t_f32_rgb   f32 14 6  3 raw
 e_f32_rgb   f32 23 9  3 exr
 e_half_rgba half 9 23 4 exr
 "
@@ -32,6 +33,11 @@ while read -r name type w h c kind; do
     png) "$PIXELS" pam "$type" "$w" "$h" "$c" 3 "$name.pam" && pamtopng "$name.pam" >"$name.png" ;;
     tif) "$PIXELS" pam "$type" "$w" "$h" "$c" 3 "$name.pam" && convert "$name.pam" "$name.tif" ;;
     exr) "$PIXELS" exr "$type" "$w" "$h" "$c" 3 "$name.exr" ;;
+    raw)
+        "$PIXELS" raw "$type" "$w" "$h" "$c" 3 "$name.raw"
+        raw2tiff -w "$w" -l "$h" -b "$c" -d float -p rgb "$name.raw" "$name.tif" && rm "$name.raw"
+        kind=tif
+        ;;
     esac
     rm -f "$name.pam"
     sources+=("$WORK/src/$name.$kind")
@@ -67,7 +73,7 @@ reference() { # source stem
 
 compare() { # stem reference-file
     local ext=ppm
-    case $1 in e_*) ext=pfm ;; esac
+    case $1 in e_* | t_f32*) ext=pfm ;; esac
     expect_result send "$1" sent
     if [ ! -f "$OUT/$1.$ext" ]; then
         fail "$1: the bridge's export $1.$ext did not reach the companion"
@@ -80,7 +86,7 @@ for source in "${sources[@]}"; do
     stem=$(basename "${source%.*}")
     case $stem in
     indexed) reference "$WORK/src/indexed_rgb.png" indexed ;;
-    e_*) reference "$source" "$stem" pfm ;;
+    [et]_f32* | e_*) reference "$source" "$stem" pfm ;;
     *) reference "$source" "$stem" ;;
     esac
     compare "$stem" "$WORK/ref/$stem".*

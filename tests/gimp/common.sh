@@ -1,18 +1,24 @@
 # Shared by the GIMP tests: a private scratch folder, a GIMP that keeps its settings in there and finds the
 # bridge in a plug-in folder of the test's own, and a companion that moves each export into $OUT.
-# Expects BRIDGE, HOST and MODULE (the export plug-in module) to be set.
+# Expects BRIDGE, HOST, MODULE (the export plug-in module), GIMPLIBDIR and GIMPDATADIR (GIMP's own) to be set.
 set -eu
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/quenfield-gimp.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$WORK/tmp" "$WORK/reftmp" "$WORK/data/applications" "$WORK/nodata" "$WORK/src" "$WORK/out" \
-    "$WORK/ref" "$WORK/plug-ins/quenfield-gimp"
+    "$WORK/ref" "$WORK/plug-ins/quenfield-gimp" "$WORK/scripts"
 OUT="$WORK/out"
 EXPORTS="$WORK/tmp/QuenfieldImport"
 SCHEME="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/bridge.scm"
 
+# Only the plug-ins the tests use, and of Script-Fu's scripts only its own definitions: GIMP starts in a
+# fraction of the time it takes to look at all of them.
 ln -s "$BRIDGE" "$WORK/plug-ins/quenfield-gimp/quenfield-gimp"
-printf '(plug-in-path "${gimp_plug_in_dir}/plug-ins:%s/plug-ins")\n' "$WORK" >"$WORK/gimprc"
+for plugin in script-fu file-glob file-png file-tiff file-exr; do
+    ln -s "$GIMPLIBDIR/plug-ins/$plugin" "$WORK/plug-ins/$plugin"
+done
+ln -s "$GIMPDATADIR/scripts/"*.init "$WORK/scripts/"
+printf '(plug-in-path "%s/plug-ins")\n(script-fu-path "%s/scripts")\n' "$WORK" "$WORK" >"$WORK/gimprc"
 printf 'mv "$1" "%s/"\n' "$OUT" >"$WORK/take.sh"
 printf '[Desktop Entry]\nType=Application\nName=Take (test)\nExec=/bin/sh %s/take.sh %%f\n' "$WORK" \
     >"$WORK/data/applications/com.quenfield.Quenfield.desktop"
