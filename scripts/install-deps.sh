@@ -10,6 +10,7 @@ PACKAGES="
     libglib2.0-dev dbus-daemon
     libtiff-dev libpng-dev libopenexr-dev libcli11-dev
     tmux netpbm imagemagick libtiff-tools time
+    gimp libgimp2.0-dev
 "
 
 missing=""

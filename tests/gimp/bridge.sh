@@ -8,26 +8,29 @@ BRIDGE=$1 HOST=$2 MODULE=$3 PIXELS=$4 GIMPLIBDIR=$5 GIMPDATADIR=$6
 . "$(dirname "$0")/common.sh"
 cd "$WORK/src"
 
-# name type width height channels: PNG by netpbm, TIFF by ImageMagick, OpenEXR by e2e_pixels
+# name type width height channels maker, and the precision GIMP gives the image: 150 8-bit perceptual, 250
+# 16-bit perceptual, 650 float perceptual, 600 float linear, 500 half linear. PNG by netpbm, TIFF by
+# ImageMagick or libtiff's raw2tiff, OpenEXR by e2e_pixels.
 CASES="
-p_u8_gray   u8  17 9  1 png
-p_u8_graya  u8  16 11 2 png
-p_u8_rgb    u8  33 7  3 png
-p_u8_rgba   u8  9  13 4 png
-p_u16_gray  u16 21 5  1 png
-p_u16_graya u16 8  8  2 png
-p_u16_rgb   u16 65 67 3 png
-p_u16_rgba  u16 70 3  4 png
-t_u8_rgb    u8  19 6  3 tif
-t_u8_graya  u8  6  19 2 tif
-t_u16_gray  u16 12 7  1 tif
-t_u16_rgba  u16 31 17 4 tif
-t_f32_rgb   f32 14 6  3 raw
-e_f32_rgb   f32 23 9  3 exr
-e_half_rgba half 9 23 4 exr
+p_u8_gray   u8  17 9  1 png 150
+p_u8_graya  u8  16 11 2 png 150
+p_u8_rgb    u8  33 7  3 png 150
+p_u8_rgba   u8  9  13 4 png 150
+p_u16_gray  u16 21 5  1 png 250
+p_u16_graya u16 8  8  2 png 250
+p_u16_rgb   u16 65 67 3 png 250
+p_u16_rgba  u16 70 3  4 png 250
+t_u8_rgb    u8  19 6  3 tif 150
+t_u8_graya  u8  6  19 2 tif 150
+t_u16_gray  u16 12 7  1 tif 250
+t_u16_rgba  u16 31 17 4 tif 250
+t_f32_rgb   f32 14 6  3 raw 650
+e_f32_rgb   f32 23 9  3 exr 600
+e_half_rgba half 9 23 4 exr 500
 "
 sources=()
-while read -r name type w h c kind; do
+precisions=()
+while read -r name type w h c kind precision; do
     [ -n "$name" ] || continue
     case $kind in
     png) "$PIXELS" pam "$type" "$w" "$h" "$c" 3 "$name.pam" && pamtopng "$name.pam" >"$name.png" ;;
@@ -41,6 +44,7 @@ while read -r name type w h c kind; do
     esac
     rm -f "$name.pam"
     sources+=("$WORK/src/$name.$kind")
+    precisions+=("$name $precision")
 done <<<"$CASES"
 
 # An indexed PNG, and the same colours as RGB for the reference host, which reads no palettes.
@@ -48,7 +52,7 @@ done <<<"$CASES"
 pnmquant 50 colours.pam 2>/dev/null >quantized.ppm
 pnmtopng quantized.ppm >indexed.png
 pamtopng quantized.ppm >indexed_rgb.png
-file indexed.png | grep -q colormap || fail "indexed.png was not written with a palette"
+[ "$(od -An -tu1 -j25 -N1 indexed.png | tr -d ' ')" = 3 ] || fail "indexed.png was not written with a palette"
 sources+=("$WORK/src/indexed.png")
 
 # Two layers: an RGB picture and, over part of it, a picture with alpha at half opacity.
@@ -90,6 +94,11 @@ for source in "${sources[@]}"; do
     *) reference "$source" "$stem" ;;
     esac
     compare "$stem" "$WORK/ref/$stem".*
+done
+
+# The values are handed over as GIMP stores them, so these are also the values the plug-in gets.
+for entry in "${precisions[@]}"; do
+    expect_result send "${entry% *}-precision" "${entry#* }"
 done
 
 reference "$WORK/src/flattened.png" layered
