@@ -6,11 +6,11 @@
   (gimp-message (apply string-append "RESULT " name (map (lambda (w) (string-append " " w)) words))))
 
 ; The companion of the tests moves each export into OUT; the next export empties the export folder, so
-; it waits for that before going on. Gives up after about half a minute.
+; it waits for that before going on, for up to 300 looks.
 (define (await-taken out stem)
   (let loop ((tries 0))
     (cond ((> (car (file-glob (string-append out "/" stem ".*") 1)) 0) #t)
-          ((> tries 1000) #f)
+          ((> tries 300) #f)
           (else (loop (+ tries 1))))))
 
 ; "sent", "lost" (exported, but the companion never took it) or "failed" (an execution error).

@@ -15,6 +15,10 @@ SCHEME="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/bridge.scm"
 # fraction of the time it takes to look at all of them.
 ln -s "$BRIDGE" "$WORK/plug-ins/quenfield-gimp/quenfield-gimp"
 for plugin in script-fu file-glob file-png file-tiff file-exr; do
+    if [ ! -x "$GIMPLIBDIR/plug-ins/$plugin/$plugin" ]; then
+        echo "GIMP's plug-in $plugin is not in $GIMPLIBDIR/plug-ins" >&2
+        exit 1
+    fi
     ln -s "$GIMPLIBDIR/plug-ins/$plugin" "$WORK/plug-ins/$plugin"
 done
 ln -s "$GIMPDATADIR/scripts/"*.init "$WORK/scripts/"
@@ -36,16 +40,18 @@ fail() {
 # run_gimp NAME SCHEME-EXPRESSION [VAR=VALUE...]: one batch GIMP in settings folder gimp-NAME, its standard
 # error in $WORK/NAME.log. Without a terminal, so that no dialog of the plug-in waits for a key. In the
 # sanitizer build the bridge's exit would list what GEGL's start-up leaves allocated on purpose; its memory
-# errors still show.
+# errors still show. A GIMP that hangs is ended in time for its log to be shown.
 run_gimp() {
     local name=$1 expression=$2
     shift 2
-    local started=$SECONDS
+    local started=$SECONDS status=0
+    echo "$name: starting GIMP"
     env GIMP2_DIRECTORY="$WORK/gimp-$name" TMPDIR="$WORK/tmp" XDG_DATA_HOME="$WORK/data" \
         QUENFIELD_EXPORT_MODULE="$MODULE" LSAN_OPTIONS=detect_leaks=0 "$@" \
-        setsid -w gimp-console -i -d -f -g "$WORK/gimprc" \
+        timeout -k 5 "${GIMP_TIME_LIMIT:-200}" setsid -w gimp-console -i -d -f -g "$WORK/gimprc" \
         -b "(begin (load \"$SCHEME\") $expression)" -b '(gimp-quit 0)' </dev/null >"$WORK/$name.log" 2>&1 ||
-        fail "$name: GIMP exited with status $?"
+        status=$?
+    [ $status -eq 0 ] || fail "$name: GIMP exited with status $status"
     echo "$name: GIMP ran $((SECONDS - started)) s"
 }
 
