@@ -5,8 +5,9 @@
 # module reported as execution errors with a message.
 # Usage: bridge.sh QUENFIELD-GIMP QUENFIELD-EXPORT MODULE E2E-PIXELS GIMPLIBDIR GIMPDATADIR
 BRIDGE=$1 HOST=$2 MODULE=$3 PIXELS=$4 GIMPLIBDIR=$5 GIMPDATADIR=$6
+# shellcheck source=tests/gimp/common.sh
 . "$(dirname "$0")/common.sh"
-cd "$WORK/src"
+cd "$WORK/src" || exit 1
 
 # name type width height channels maker, and the precision GIMP gives the image: 150 8-bit perceptual, 250
 # 16-bit perceptual, 650 float perceptual, 600 float linear, 500 half linear. PNG by netpbm, TIFF by

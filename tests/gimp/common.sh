@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the GIMP tests: a private scratch folder, a GIMP that keeps its settings in there and finds the
 # bridge in a plug-in folder of the test's own, and a companion that moves each export into $OUT.
 # Expects BRIDGE, HOST, MODULE (the export plug-in module), GIMPLIBDIR and GIMPDATADIR (GIMP's own) to be set.
@@ -8,6 +9,7 @@ trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$WORK/tmp" "$WORK/reftmp" "$WORK/data/applications" "$WORK/nodata" "$WORK/src" "$WORK/out" \
     "$WORK/ref" "$WORK/plug-ins/quenfield-gimp" "$WORK/scripts"
 OUT="$WORK/out"
+# shellcheck disable=SC2034 # for the scripts that source this
 EXPORTS="$WORK/tmp/QuenfieldImport"
 SCHEME="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/bridge.scm"
 
@@ -23,6 +25,7 @@ for plugin in script-fu file-glob file-png file-tiff file-exr; do
 done
 ln -s "$GIMPDATADIR/scripts/"*.init "$WORK/scripts/"
 printf '(plug-in-path "%s/plug-ins")\n(script-fu-path "%s/scripts")\n' "$WORK" "$WORK" >"$WORK/gimprc"
+# shellcheck disable=SC2016 # $1 is the companion's argument
 printf 'mv "$1" "%s/"\n' "$OUT" >"$WORK/take.sh"
 printf '[Desktop Entry]\nType=Application\nName=Take (test)\nExec=/bin/sh %s/take.sh %%f\n' "$WORK" \
     >"$WORK/data/applications/com.quenfield.Quenfield.desktop"

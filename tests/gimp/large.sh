@@ -8,9 +8,10 @@ if [ "${QUENFIELD_SLOW_TESTS:-0}" != 1 ]; then
     echo "skipped: set QUENFIELD_SLOW_TESTS=1 to send an 8000x6000 16-bit image through GIMP"
     exit 77
 fi
-BRIDGE=$1 HOST=$2 MODULE=$3 PIXELS=$4 GIMPLIBDIR=$5 GIMPDATADIR=$6
+BRIDGE=$1 HOST=$2 MODULE=$3 GIMPLIBDIR=$5 GIMPDATADIR=$6 # $4, e2e_pixels, is not needed here
+# shellcheck source=tests/gimp/common.sh
 . "$(dirname "$0")/common.sh"
-cd "$WORK/src"
+cd "$WORK/src" || exit 1
 WIDTH=8000 HEIGHT=6000
 IMAGE_KB=$((WIDTH * HEIGHT * 6 / 1024))
 
