@@ -37,6 +37,17 @@
                 (gimp-image-delete img)))
             paths))
 
+; A file converted to another precision first, then sent; also saved as PNG by GIMP itself, which keeps the
+; converted values, for the reference host.
+(define (send-converted out path precision saved-png)
+  (let ((img (open-image path))
+        (stem (stem-of path)))
+    (gimp-image-convert-precision img precision)
+    (report stem (send img out stem))
+    (file-png-save2 RUN-NONINTERACTIVE img (car (gimp-image-get-active-drawable img)) saved-png saved-png
+                    0 9 0 0 0 0 0 0 0)
+    (gimp-image-delete img)))
+
 (define (layer-ids img)
   (vector->list (cadr (gimp-image-get-layers img))))
 

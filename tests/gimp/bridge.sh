@@ -60,7 +60,11 @@ sources+=("$WORK/src/indexed.png")
 cp p_u8_rgb.png layered.png
 "$PIXELS" pam u8 20 5 4 7 over.pam && pamtopng over.pam >over.png
 
+# A 16-bit image converted to linear light in GIMP.
+cp p_u16_rgb.png linear.png
+
 run_gimp send "(send-files \"$OUT\" $(scheme_list "${sources[@]}")) \
+    (send-converted \"$OUT\" \"$WORK/src/linear.png\" PRECISION-U16-LINEAR \"$WORK/src/linear_saved.png\") \
     (send-layered \"$OUT\" \"$WORK/src/layered.png\" \"$WORK/src/over.png\" \"$WORK/src/flattened.png\") \
     (show-about)"
 # The same start-up for the runs below, without GIMP looking at every plug-in again.
@@ -101,6 +105,11 @@ done
 for entry in "${precisions[@]}"; do
     expect_result send "${entry% *}-precision" "${entry#* }"
 done
+
+# Linear values as GIMP stores them, not turned back into perceptual ones.
+reference "$WORK/src/linear_saved.png" linear
+compare linear "$WORK/ref/linear.ppm"
+! cmp -s "$OUT/linear.ppm" "$WORK/ref/p_u16_rgb.ppm" || fail "linear: the export holds the perceptual values"
 
 reference "$WORK/src/flattened.png" layered
 compare layered "$WORK/ref/layered.ppm"
