@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <memory>
 #include <vector>
 
 namespace gimpbridge {
@@ -114,15 +114,15 @@ TEST_F(BufferRows, RowsInAnyOrderHoldTheStoredSamplesWithoutAlphaWhenNotAsked) {
     EXPECT_THROW(document.Row(kHeight), std::runtime_error);
 }
 
-TEST_F(BufferRows, KeepsTheBufferAliveUntilItIsGone) {
-    g_object_ref(buffer_);
+TEST_F(BufferRows, HoldsTheBufferWhileItLivesAndLetsGoAfterwards) {
+    g_object_ref(buffer_); // the caller's, given up while the document still reads
     auto document = std::make_unique<GimpDocument>(
         buffer_, FormatFor(GIMP_RGB, GIMP_PRECISION_U16_GAMMA, true), "rows.png");
     g_object_unref(buffer_);
     const auto* row = static_cast<const uint16_t*>(document->Row(kHeight - 1));
     EXPECT_EQ(row[4 * (kWidth - 1) + 3], Stored(kWidth - 1, kHeight - 1, 3));
     document.reset();
-    EXPECT_TRUE(G_IS_OBJECT(buffer_)); // the fixture's own reference is still there
+    EXPECT_EQ(G_OBJECT(buffer_)->ref_count, 1u); // the fixture's own
 }
 
 } // namespace
