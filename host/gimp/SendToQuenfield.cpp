@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <memory>
 
 namespace gimpbridge {
 namespace {
@@ -50,9 +49,9 @@ private:
     int percent_ = -1;
 };
 
-// GIMP sizes a plug-in's tile cache for whole images. Strips are read once from the
-// top down, so only the row of tiles a strip ends in is ever read again: two rows of tiles are enough, and
-// the bridge's memory stays independent of the image's height.
+// GIMP sizes a plug-in's tile cache for whole images. Strips are read once from the top down, so only the
+// row of tiles a strip ends in is ever read again: two rows of tiles are enough, and the bridge's memory
+// stays independent of the image's height.
 void LimitTileCaches(GeglBuffer* buffer) {
     const GeglRectangle* extent = gegl_buffer_get_extent(buffer);
     const guint64 across = static_cast<guint64>(extent->width) / gimp_tile_width() + 1;
