@@ -1,0 +1,134 @@
+#include "SendToQuenfield.h"
+
+#include "BasicSuite.h"
+#include "ExportSession.h"
+#include "ExportedFile.h"
+#include "GimpDocument.h"
+#include "PluginLibrary.h"
+#include "ResultCodes.h"
+#include "VisibleImage.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace gimpbridge {
+namespace {
+
+// The name the plug-in gives the export file: the image's file name where it has one.
+std::string DocumentName(gint32 image) {
+    gchar* file = gimp_image_get_filename(image);
+    gchar* name = file != nullptr ? g_path_get_basename(file) : gimp_image_get_name(image);
+    std::string result = name != nullptr ? name : "Untitled";
+    g_free(name);
+    g_free(file);
+    return result;
+}
+
+// GIMP's progress bar moves in whole percent; every update is a message to GIMP, so only changes are sent.
+class Progress {
+public:
+    explicit Progress(const std::string& name) {
+        gimp_progress_init_printf("Sending %s to Quenfield", name.c_str());
+    }
+    ~Progress() { gimp_progress_end(); }
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    void Update(int32_t done, int32_t total) {
+        if (total <= 0) {
+            return;
+        }
+        const int percent = static_cast<int>(100 * int64_t{std::clamp(done + 1, 0, total)} / total);
+        if (percent != percent_) {
+            percent_ = percent;
+            gimp_progress_update(percent / 100.0);
+        }
+    }
+
+private:
+    int percent_ = -1;
+};
+
+// GIMP sizes a plug-in's tile cache for whole images. Strips are read once from the top down, so only the
+// row of tiles a strip ends in is ever read again: two rows of tiles are enough, and the bridge's memory
+// stays independent of the image's height.
+void LimitTileCaches(GeglBuffer* buffer) {
+    const GeglRectangle* extent = gegl_buffer_get_extent(buffer);
+    const guint64 across = static_cast<guint64>(extent->width) / gimp_tile_width() + 1;
+    const guint64 tileBytes =
+        guint64{gimp_tile_width()} * gimp_tile_height() *
+        static_cast<guint64>(babl_format_get_bytes_per_pixel(gegl_buffer_get_format(buffer)));
+    g_object_set(gegl_config(), "tile-cache-size", std::max<guint64>(2 * across * tileBytes, 16 << 20),
+                 nullptr);
+}
+
+ProcedureResult Failure(const std::string& words) {
+    gimp_message(words.c_str());
+    return {GIMP_PDB_EXECUTION_ERROR, words};
+}
+
+ProcedureResult Outcome(const std::string& name, const host::ExportOutcome& outcome) {
+    const std::string code = " (" + std::to_string(outcome.result) + ")";
+    switch (outcome.result) {
+    case exportNoErr:
+        return {};
+    case exportErrCompanionNotLaunched: {
+        const std::optional<host::ExportedFile> file = host::FindExportedFile();
+        const std::string where = file ? file->path.string() : host::ExportFolder().string();
+        return Failure(name + " was exported to " + where + ", but " + host::DescribeResult(outcome.result) +
+                       code + "; the file is kept");
+    }
+    default: {
+        std::string words =
+            name + " was not sent to Quenfield: " + host::DescribeResult(outcome.result) + code;
+        if (!outcome.hostError.empty()) {
+            words += ": " + outcome.hostError;
+        }
+        return Failure(words);
+    }
+    }
+}
+
+} // namespace
+
+std::filesystem::path ModulePath() {
+    const char* chosen = std::getenv("QUENFIELD_EXPORT_MODULE");
+    return chosen != nullptr && chosen[0] != '\0' ? std::filesystem::path(chosen)
+                                                  : std::filesystem::path(QUENFIELD_MODULE_INSTALL_PATH);
+}
+
+ProcedureResult SendImage(gint32 image) {
+    const std::string name = DocumentName(image);
+    try {
+        host::PluginLibrary plugin(ModulePath());
+        const VisibleImage visible(image);
+        LimitTileCaches(visible.Buffer());
+        const DocumentFormat format = FormatFor(gimp_image_base_type(image), gimp_image_get_precision(image),
+                                                visible.MayBeTransparent());
+        GimpDocument document(visible.Buffer(), format, name);
+        Progress progress(name);
+        host::ExportObserver observer{
+            [&progress](int32_t done, int32_t total) { progress.Update(done, total); }, {}};
+        host::ExportSession session(plugin, document, observer);
+        return Outcome(name, session.Run());
+    } catch (const std::exception& e) {
+        return Failure(name + " was not sent to Quenfield: " + e.what());
+    }
+}
+
+ProcedureResult ShowAbout() {
+    try {
+        host::PluginLibrary plugin(ModulePath());
+        AboutRecord about{nullptr, host::suites::Basic()};
+        const int16_t result = plugin.Call(exportSelectorAbout, &about);
+        if (result != exportNoErr) {
+            return Failure("The About box of Quenfield Export failed: " + host::DescribeResult(result) +
+                           " (" + std::to_string(result) + ")");
+        }
+        return {};
+    } catch (const std::exception& e) {
+        return Failure(e.what());
+    }
+}
+
+} // namespace gimpbridge
