@@ -18,6 +18,8 @@ TEST(WrapText, BreaksAtSpacesLineBreaksAndInsideOverlongWords) {
         {"abcdefghij k", 4, {"abcd", "efgh", "ij k"}},
         {"  spaced  out ", 20, {"spaced out"}},
         {"anything", 0, {}},
+        // A cut never splits a character: three two-byte characters in lines of three bytes.
+        {"\xc3\xa9\xc3\xa9\xc3\xa9", 3, {"\xc3\xa9", "\xc3\xa9", "\xc3\xa9"}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(WrapText(c.text, c.width), c.lines) << c.text;

@@ -1,6 +1,7 @@
 #include "platform/linux/DialogPainter.h"
 
 #include "platform/linux/DialogLayout.h"
+#include "platform/linux/WordWrap.h"
 
 namespace {
 
@@ -98,43 +99,11 @@ void CDialogPainter::Text(cairo_t* cr, const std::string& text, double left, dou
 }
 
 std::vector<std::string> CDialogPainter::Wrap(cairo_t* cr, const std::string& text, double width) {
-    const auto fits = [&](const std::string& line) {
+    return WrapWords(text, [&](const std::string& line) {
         cairo_text_extents_t extents{};
         x.cairo_text_extents(cr, line.c_str(), &extents);
         return extents.x_advance <= width;
-    };
-    std::vector<std::string> lines;
-    std::string line;
-    std::string word;
-    const auto endWord = [&] {
-        if (word.empty()) {
-            return;
-        }
-        const std::string joined = line.empty() ? word : line + " " + word;
-        if (line.empty() || fits(joined)) {
-            line = joined;
-        } else {
-            lines.push_back(line);
-            line = word;
-        }
-        word.clear();
-    };
-    for (const char c : text) {
-        if (c == '\n' || c == '\r') {
-            endWord();
-            lines.push_back(line);
-            line.clear();
-        } else if (c == ' ') {
-            endWord();
-        } else {
-            word += c;
-        }
-    }
-    endWord();
-    if (!line.empty()) {
-        lines.push_back(line);
-    }
-    return lines;
+    });
 }
 
 void CDialogPainter::CautionSign(cairo_t* cr, double left, double top) {

@@ -1,6 +1,7 @@
 #include "platform/linux/DialogPicture.h"
 
 #include "platform/linux/DisplayAccess.h"
+#include "platform/linux/WordWrap.h"
 
 #include <algorithm>
 
@@ -77,44 +78,8 @@ SDialogPicture DrawDialog(const SDialogView& view) {
 }
 
 std::vector<std::string> WrapText(const std::string& text, size_t width) {
-    std::vector<std::string> lines;
     if (width == 0) {
-        return lines;
+        return {};
     }
-    std::string line;
-    std::string word;
-    auto endWord = [&] {
-        for (; word.size() > width; word.erase(0, width)) {
-            if (!line.empty()) {
-                lines.push_back(line);
-                line.clear();
-            }
-            lines.push_back(word.substr(0, width));
-        }
-        if (word.empty()) {
-            return;
-        }
-        if (!line.empty() && line.size() + 1 + word.size() > width) {
-            lines.push_back(line);
-            line.clear();
-        }
-        line += line.empty() ? word : " " + word;
-        word.clear();
-    };
-    for (const char c : text) {
-        if (c == '\n' || c == '\r') {
-            endWord();
-            lines.push_back(line);
-            line.clear();
-        } else if (c == ' ') {
-            endWord();
-        } else {
-            word += c;
-        }
-    }
-    endWord();
-    if (!line.empty()) {
-        lines.push_back(line);
-    }
-    return lines;
+    return WrapWords(text, [width](const std::string& line) { return line.size() <= width; });
 }

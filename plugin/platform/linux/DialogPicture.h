@@ -19,7 +19,7 @@ struct SDialogPicture {
 SDialogPicture DrawDialog(const SDialogView& view);
 
 // Breaks text into lines of at most width characters at spaces; line breaks ("\n" or "\r") end a line,
-// words longer than a line are cut.
+// words longer than a line are cut (between characters).
 std::vector<std::string> WrapText(const std::string& text, size_t width);
 
 #endif
