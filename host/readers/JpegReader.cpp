@@ -2,6 +2,7 @@
 // in a few rows of memory. A progressive JPEG is the exception: the library keeps its whole coefficient array
 // until the last scan, about two bytes per sample.
 #include "OpenImage.h"
+#include "TopDownRows.h"
 
 #include <jpeglib.h>
 // After jpeglib.h, which it needs.
@@ -87,7 +88,7 @@ public:
         info_.name = path_.filename().string();
         try {
             Open();
-            row_.resize(info_.RowBytes());
+            rows_.Resize(info_.RowBytes());
         } catch (...) {
             Close();
             throw;
@@ -100,21 +101,15 @@ public:
     const DocumentInfo& Info() const override { return info_; }
 
     const void* Row(uint32_t y) override {
-        // A wide row is asked for in several segments: the row just read is still at hand.
-        if (y + 1 == nextRow_) {
-            return row_.data();
-        }
-        if (y < nextRow_) {
-            Close();
-            Open();
-        }
-        while (nextRow_ <= y) {
-            if (!GuardedReadRow(*state_, row_.data())) {
-                throw ImageError("row " + std::to_string(nextRow_) + " cannot be read: " + state_->error);
-            }
-            ++nextRow_;
-        }
-        return row_.data();
+        return rows_.Row(
+            y,
+            [this] {
+                Close();
+                Open();
+            },
+            [this](unsigned char* row) {
+                return GuardedReadRow(*state_, row) ? std::string() : state_->error;
+            });
     }
 
 private:
@@ -136,7 +131,6 @@ private:
         info_.color = out == JCS_GRAYSCALE ? ColorModel::Gray : ColorModel::Rgb;
         info_.channels = static_cast<uint16_t>(state_->jpeg.output_components);
         info_.sample = SampleType::UInt8;
-        nextRow_ = 0;
     }
 
     void Close() {
@@ -166,8 +160,7 @@ private:
     std::FILE* file_ = nullptr;
     std::unique_ptr<JpegState> state_;
     DocumentInfo info_;
-    uint32_t nextRow_ = 0;
-    std::vector<unsigned char> row_;
+    TopDownRows rows_;
 };
 
 } // namespace

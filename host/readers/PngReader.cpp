@@ -2,6 +2,7 @@
 // arrive in seven passes, so it is decoded whole into memory. Palette colour, gray below 8 bits and a
 // transparent colour (tRNS) are expanded by libpng into 8-bit RGB, 8-bit gray and an alpha channel.
 #include "OpenImage.h"
+#include "TopDownRows.h"
 
 #include <png.h>
 
@@ -101,20 +102,11 @@ public:
         if (interlaced_) {
             return whole_.data() + size_t(y) * info_.RowBytes();
         }
-        // A wide row is asked for in several segments: the row just read is still at hand.
-        if (y + 1 == nextRow_) {
-            return row_.data();
-        }
-        if (y < nextRow_) {
-            Restart();
-        }
-        while (nextRow_ <= y) {
-            if (!GuardedReadRow(state_, row_.data())) {
-                throw ImageError("row " + std::to_string(nextRow_) + " cannot be read: " + state_.error);
-            }
-            ++nextRow_;
-        }
-        return row_.data();
+        return rows_.Row(
+            y, [this] { Restart(); },
+            [this](unsigned char* row) {
+                return GuardedReadRow(state_, row) ? std::string() : state_.error;
+            });
     }
 
 private:
@@ -134,7 +126,6 @@ private:
             Close();
             throw ImageError("not a readable PNG: " + error);
         }
-        nextRow_ = 0;
     }
 
     void Close() {
@@ -188,7 +179,7 @@ private:
         if (interlaced_) {
             DecodeWhole();
         } else {
-            row_.resize(info_.RowBytes());
+            rows_.Resize(info_.RowBytes());
         }
     }
 
@@ -216,8 +207,7 @@ private:
     DocumentInfo info_;
     int bitDepth_ = 0;
     bool interlaced_ = false;
-    uint32_t nextRow_ = 0;
-    std::vector<unsigned char> row_;
+    TopDownRows rows_;
     std::vector<unsigned char> whole_;
 };
 
