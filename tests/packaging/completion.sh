@@ -83,6 +83,8 @@ quenfield-export a.tif --|--plugin,--version|--list
 quenfield-export validate |--list,--check,--json|a.tif,about
 quenfield-export validate --json |results.json,folder|a.tif,null-result
 quenfield-export validate --check |entry-point-exported,null-result,unknown-selectors|--list,a.tif
+quenfield-export validate --check g|globals-host-handles|[recommended],[reference]
+quenfield-export validate --check |null-result|[recommended],[contract]
 quenfield-export validate --check null-result n|null-param-block,null-data-slot|entry-point-exported
 quenfield-export validate --check null-result --json |results.json|null-result
 quenfield-export validate --check null-result --l|--list|null-result
