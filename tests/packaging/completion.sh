@@ -39,7 +39,8 @@ candidates() {
 
 cd "$WORK"
 mkdir folder
-touch a.tif b.TIFF c.png d.exr "my photo.png" notes.txt MyExport.so g.ppm h.pfm results.json
+touch -- a.tif b.TIFF c.png d.exr "my photo.png" notes.txt MyExport.so g.ppm h.pfm results.json \
+    e.jpg f.JPEG i.Jpeg -draft.png results.xml
 
 # command line | offered (comma-separated) | not offered
 while IFS='|' read -r line offered absent; do
@@ -54,7 +55,24 @@ while IFS='|' read -r line offered absent; do
         ! grep -qxF -- "$item" <<<"$got" || fail "'$line' offers '$item'"
     done
 done <<'CASES'
-quenfield-export |about,validate,a.tif,b.TIFF,c.png,d.exr,my photo.png,folder|notes.txt,MyExport.so,g.ppm,--plugin
+quenfield-export |about,register,unregister,validate,a.tif,b.TIFF,c.png,d.exr,my photo.png,e.jpg,f.JPEG,i.Jpeg,folder|notes.txt,MyExport.so,g.ppm,--plugin
+quenfield-export -|--plugin,--page,--|-draft.png,about
+quenfield-export -- |-draft.png,a.tif,e.jpg,folder|about,validate,notes.txt
+quenfield-export -- -d|-draft.png|--plugin
+quenfield-export --page 2 |a.tif,about|--page
+quenfield-export --page ||a.tif,about
+quenfield-export register |--companion|a.tif,validate
+quenfield-export register --companion |notes.txt,MyExport.so,folder|--companion
+quenfield-export unregister |--help|--companion,a.tif
+quenfield-export validate --level |contract,recommended,reference|a.tif,--list
+quenfield-export validate --level=r|recommended,reference|contract
+quenfield-export validate --level contract |--junit,--jobs|contract
+quenfield-export validate --junit |results.xml,folder|results.json,a.tif
+quenfield-export validate -j 2 --|--fuzz,--reproduce,--seed|--page
+quenfield-export validate -j ||--list,a.tif
+quenfield-export validate --seed ||--list,a.tif
+quenfield-export validate --fuzz ||--list,a.tif
+quenfield-export validate --reproduce ||--list,a.tif
 quenfield-export va|validate|about,a.tif
 quenfield-export c|c.png|validate
 quenfield-export --plugin |MyExport.so,folder|a.tif,about
@@ -65,6 +83,8 @@ quenfield-export a.tif --|--plugin,--version|--list
 quenfield-export validate |--list,--check,--json|a.tif,about
 quenfield-export validate --json |results.json,folder|a.tif,null-result
 quenfield-export validate --check |entry-point-exported,null-result,unknown-selectors|--list,a.tif
+quenfield-export validate --check g|globals-host-handles|[recommended],[reference]
+quenfield-export validate --check |null-result|[recommended],[contract]
 quenfield-export validate --check null-result n|null-param-block,null-data-slot|entry-point-exported
 quenfield-export validate --check null-result --json |results.json|null-result
 quenfield-export validate --check null-result --l|--list|null-result

@@ -2,9 +2,10 @@
 # The build installed as a package lays it out: each file where the ecosystem looks for it, the host finding
 # the plug-in from wherever the tree was installed, and a host author compiling against the installed
 # interface header through pkg-config.
-# Usage: install_layout.sh BUILD-FOLDER VERSION BINDIR LIBDIR INCLUDEDIR DATADIR MANDIR (full install paths)
+# Usage: install_layout.sh BUILD-FOLDER VERSION BINDIR LIBDIR INCLUDEDIR DATADIR MANDIR [GIMP-PLUGIN-DIR]
+# (full install paths; the last one empty or absent when the GIMP bridge is not built)
 set -eu
-BUILD=$1 VERSION=$2 BINDIR=$3 LIBDIR=$4 INCLUDEDIR=$5 DATADIR=$6 MANDIR=$7
+BUILD=$1 VERSION=$2 BINDIR=$3 LIBDIR=$4 INCLUDEDIR=$5 DATADIR=$6 MANDIR=$7 GIMPDIR=${8:-}
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/quenfield-layout.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 failures=0
@@ -35,6 +36,10 @@ $DATADIR/bash-completion/completions/quenfield-import|-f|644
 $DATADIR/doc/quenfield/copyright|-f|644
 $DATADIR/doc/quenfield/changelog.gz|-f|644
 "
+# GIMP finds a plug-in in a folder of the program's own name.
+BRIDGE=${GIMPDIR:+$GIMPDIR/quenfield-gimp/quenfield-gimp}
+[ -z "$BRIDGE" ] || LAYOUT+="$BRIDGE|-x|755
+"
 while IFS='|' read -r path kind mode; do
     [ -n "$path" ] || continue
     test "$kind" "$STAGE$path" || fail "$path is missing or not as expected ($kind)"
@@ -57,6 +62,13 @@ done
 default=$("$STAGE$BINDIR/quenfield-export" --help | sed -n 's/^ *--plugin [A-Z]*=\([^ ]*\).*/\1/p')
 [ "$default" = "$STAGE$LIBDIR/quenfield/QuenfieldExport.so" ] ||
     fail "the installed host's default plug-in is '$default', not the installed one"
+
+# The bridge cannot go by its own place (GIMP starts it from its plug-in folder): it names the installed
+# plug-in.
+if [ -n "$BRIDGE" ] && [ -f "$STAGE$BRIDGE" ]; then
+    grep -qaF "$LIBDIR/quenfield/QuenfieldExport.so" "$STAGE$BRIDGE" ||
+        fail "the installed GIMP bridge does not look for the plug-in in $LIBDIR/quenfield"
+fi
 
 # A host author's view.
 export PKG_CONFIG_PATH="$STAGE$LIBDIR/pkgconfig" PKG_CONFIG_SYSROOT_DIR="$STAGE"

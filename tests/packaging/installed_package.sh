@@ -6,9 +6,10 @@
 # It changes the machine (files in /usr, a system-wide desktop entry), so it runs only as root, one run at a
 # time across all build trees (a lock under /tmp), and purges the package on every way out. A quenfield
 # package that this test did not install is left alone: the test skips.
-# Usage: installed_package.sh SOURCE-FOLDER BUILD-FOLDER INSTALL-PREFIX
+# Usage: installed_package.sh SOURCE-FOLDER BUILD-FOLDER INSTALL-PREFIX [GIMP-PLUGIN-DIR]
+# (the last one empty or absent when the GIMP bridge is not built)
 set -eu
-SOURCE=$1 BUILD=$2 PREFIX=$3
+SOURCE=$1 BUILD=$2 PREFIX=$3 GIMPDIR=${4:-}
 SKIP=77
 LOCK=/tmp/quenfield-package-test.lock
 # A folder of root's, present while the package installed by a run of this test may be on the machine.
@@ -147,6 +148,13 @@ user env MANPAGER=cat MANWIDTH=80 man quenfield-import 2>&1 | grep -q "XDG_STATE
 user bash -c '. /usr/share/bash-completion/bash_completion && __load_completion quenfield-export &&
     complete -p quenfield-export' | grep -q _quenfield_export || fail "bash does not load the completion"
 plugindir=$(dirname "$(grep /QuenfieldExport.so "$WORK/files")")
+if [ -n "$GIMPDIR" ]; then
+    grep -qx "$GIMPDIR/quenfield-gimp/quenfield-gimp" "$WORK/files" ||
+        fail "the package does not install the GIMP bridge into $GIMPDIR/quenfield-gimp"
+    # Without its libraries GIMP could not start the bridge: shlibdeps must have named them.
+    dpkg-query -W -f='${Depends}' quenfield | grep -q 'libgimp2\.0' ||
+        fail "the package does not depend on libgimp2.0, which the GIMP bridge needs"
+fi
 [ "$(user pkg-config --variable=plugindir quenfield-export)" = "$plugindir" ] ||
     fail "pkg-config's plugindir is not $plugindir, where the plug-in was installed"
 
@@ -159,8 +167,8 @@ if installed; then
     fail "dpkg still knows the package after the purge"
 fi
 while read -r path; do
-    # Folders the package shares with others stay; its own go.
-    if [ -d "$path" ] && [ "${path##*/}" != quenfield ]; then
+    # Folders the package shares with others stay; its own (quenfield, quenfield-gimp) go.
+    if [ -d "$path" ] && [ "${path##*/}" != quenfield ] && [ "${path##*/}" != quenfield-gimp ]; then
         continue
     fi
     if [ -e "$path" ]; then
