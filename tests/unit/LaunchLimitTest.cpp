@@ -12,8 +12,10 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <mutex>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -86,6 +88,30 @@ TEST_F(SilentBus, TheLaunchEndsWithinItsLimitStartsNothingAndHoldsUpNoLaterLaunc
     const auto arguments = companion.WaitForArguments();
     ASSERT_TRUE(arguments.has_value());
     EXPECT_EQ(*arguments, std::vector<std::string>{file});
+}
+
+// A desktop entry that is a FIFO stalls its lookup where no cancellation reaches, as a hung file system
+// would.
+TEST(StalledLookup, EndsTheLaunchWithinItsLimit) {
+    Watchdog watchdog;
+    testfiles::TempFolder scratch;
+    const std::string applications = scratch.Join("data/applications");
+    const std::string entry = applications + "/" QUENFIELD_APP_ID ".desktop";
+    std::filesystem::create_directories(applications);
+    ASSERT_EQ(mkfifo(entry.c_str(), 0600), 0);
+    testfiles::ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
+    testfiles::ScopedEnv runtime("XDG_RUNTIME_DIR", scratch.Path());
+    testfiles::ScopedEnv dataHome("XDG_DATA_HOME", scratch.Join("data"));
+    testfiles::ScopedEnv dataDirs("XDG_DATA_DIRS", scratch.Join("no-data"));
+    const std::string file = scratch.Join("Stalled.ppm");
+    testfiles::WriteText(file, "P6\n1 1\n65535\n......");
+
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(_sys::StartApplication(file, kLimit), eERROR_COMPANION_NOT_LAUNCHED);
+    EXPECT_LT(Clock::now() - start, kLimit + kSlack);
+    // Lets the abandoned lookup go (it finds no regular file and ends) before the environment is restored.
+    close(open(entry.c_str(), O_WRONLY));
+    std::this_thread::sleep_for(100ms);
 }
 
 volatile std::sig_atomic_t interrupted = 0;

@@ -5,8 +5,9 @@
 //   thread GLib starts from it (its worker, its D-Bus thread, its task threads, which stay with the process)
 //   ever takes a signal meant for the host. The host's thread has its signals blocked only while it starts
 //   that thread; it then waits with its own mask, so SIGINT and SIGTERM act on the host as anywhere else.
-// - The host's thread waits at most the time limit. The session bus must answer within four fifths of it
-//   (SessionBus.h), else the launch fails with -30901. A launch thread still busy when the host stops waiting
+// - The lookups have a time limit, 5 s. The session bus must answer within four fifths of it (SessionBus.h),
+//   else the launch fails with -30901; the host's thread waits for the lookups at most the whole limit, and
+//   for the start that follows them a little longer. A launch thread still busy when the host stops waiting
 //   (a lookup that cannot be cancelled) is left to end on its own: it starts no companion any more, and the
 //   module stays loaded for the rest of the process, so that the thread never returns into unloaded code.
 // - g_desktop_app_info_launch_uris_as_manager without G_SPAWN_DO_NOT_REAP_CHILD: GLib starts the companion
@@ -40,7 +41,8 @@ using std::chrono::milliseconds;
 using CClock = std::chrono::steady_clock;
 
 const milliseconds aLAUNCH_LIMIT(5000);
-const guint uiBUS_FLUSH_TIMEOUT_MS = 2000;
+const milliseconds aSTART_LIMIT(2000);
+const guint uiBUS_FLUSH_TIMEOUT_MS = 1000;
 
 struct SFree {
     void operator()(gpointer memory) const { g_free(memory); }
@@ -130,8 +132,17 @@ int16_t Launch(SLaunch& launch) {
     return launched ? eERROR_NONE : eERROR_COMPANION_NOT_LAUNCHED;
 }
 
+// Nothing may leave a thread's function: an exception there would end the host.
+int16_t LaunchCaught(SLaunch& launch) noexcept {
+    try {
+        return Launch(launch);
+    } catch (...) {
+        return eERROR_COMPANION_NOT_LAUNCHED;
+    }
+}
+
 void CB_RunLaunch(const std::shared_ptr<SLaunch>& launch) {
-    const int16_t result = Launch(*launch);
+    const int16_t result = LaunchCaught(*launch);
     std::lock_guard<std::mutex> lock(launch->aLock);
     launch->iResult = result;
     launch->bDone = true;
@@ -167,16 +178,17 @@ void KeepModuleLoaded() {
 
 int16_t AwaitLaunch(std::thread& thread, SLaunch& launch, CClock::time_point deadline) {
     std::unique_lock<std::mutex> lock(launch.aLock);
-    if (!launch.aChanged.wait_until(lock, deadline, [&] { return launch.bDone; }) && !launch.bStarting) {
+    const auto done = [&] { return launch.bDone; };
+    // A start once begun (a fork, the reaped intermediate child, the announcement's flush) gets its own
+    // short time; a launch that takes longer still may start the companion after the host heard -30901.
+    if (!launch.aChanged.wait_until(lock, deadline, done) &&
+        (!launch.bStarting || !launch.aChanged.wait_until(lock, deadline + aSTART_LIMIT, done))) {
         launch.bAbandoned = true;
         lock.unlock();
         thread.detach();
         KeepModuleLoaded();
         return eERROR_COMPANION_NOT_LAUNCHED;
     }
-    // Once begun, the start itself is bounded: a fork, the reaped intermediate child, the announcement's
-    // flush.
-    launch.aChanged.wait(lock, [&] { return launch.bDone; });
     const int16_t result = launch.iResult;
     lock.unlock();
     thread.join();

@@ -3,18 +3,22 @@
 namespace {
 
 using std::chrono::milliseconds;
+using CClock = std::chrono::steady_clock;
 
-// How long a cancelled attempt is given to come back.
+// How long a cancelled request is given to come back, and the pause before asking again.
 const milliseconds aCANCEL_GRACE(500);
+const milliseconds aRETRY_PAUSE(20);
 
-struct SAttempt {
+// One request for the shared connection; on the heap, since a cancelled one that never comes back keeps it.
+struct SRequest {
     GDBusConnection* pConnection;
+    GError* pError;
     bool bAnswered;
 };
 
-void CB_Connected(GObject*, GAsyncResult* result, gpointer attempt) {
-    auto* pending = static_cast<SAttempt*>(attempt);
-    pending->pConnection = g_bus_get_finish(result, nullptr);
+void CB_Connected(GObject*, GAsyncResult* result, gpointer request) {
+    auto* pending = static_cast<SRequest*>(request);
+    pending->pConnection = g_bus_get_finish(result, &pending->pError);
     pending->bAnswered = true;
 }
 
@@ -37,33 +41,56 @@ bool RunContextUntil(GMainContext* context, const bool& flag, milliseconds limit
     return flag;
 }
 
+milliseconds Left(CClock::time_point deadline) {
+    return std::chrono::duration_cast<milliseconds>(deadline - CClock::now());
+}
+
+void Free(SRequest* request) {
+    if (request->pError != nullptr) {
+        g_error_free(request->pError);
+    }
+    delete request;
+}
+
 } // namespace
 
 namespace _sys {
 
-CSessionBus::CSessionBus(GMainContext* context, std::chrono::steady_clock::time_point deadline)
+CSessionBus::CSessionBus(GMainContext* context, CClock::time_point deadline)
     : pConnection(nullptr), bExpired(false) {
-    // On the heap: a cancelled attempt that never comes back still owns it.
-    auto* attempt = new SAttempt{nullptr, false};
     GCancellable* cancellable = g_cancellable_new();
-    g_bus_get(G_BUS_TYPE_SESSION, cancellable, CB_Connected, attempt);
-    const auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (!RunContextUntil(context, attempt->bAnswered, left)) {
-        bExpired = true;
-        g_cancellable_cancel(cancellable);
-        RunContextUntil(context, attempt->bAnswered, aCANCEL_GRACE);
+    for (;;) {
+        auto* request = new SRequest{nullptr, nullptr, false};
+        g_bus_get(G_BUS_TYPE_SESSION, cancellable, CB_Connected, request);
+        if (!RunContextUntil(context, request->bAnswered, Left(deadline))) {
+            bExpired = true;
+            g_cancellable_cancel(cancellable);
+            if (RunContextUntil(context, request->bAnswered, aCANCEL_GRACE)) {
+                if (request->pConnection != nullptr) {
+                    g_object_unref(
+                        request->pConnection); // connected in the last moment: too late all the same
+                }
+                Free(request);
+            } // else leaked on purpose: nothing runs the context again, so nothing ever answers into it
+            break;
+        }
+        // A request of an earlier launch, cancelled but not yet come back, still holds the shared connection,
+        // and its failure is handed on to everyone who asks meanwhile: ask again once it is gone. Any other
+        // failure means there is no bus to be had, and GIO's own request fails as fast.
+        const bool stale = g_error_matches(request->pError, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+        pConnection = request->pConnection;
+        Free(request);
+        if (!stale) {
+            break;
+        }
+        if (Left(deadline).count() <= 0) {
+            bExpired = true;
+            break;
+        }
+        bool never = false;
+        RunContextUntil(context, never, aRETRY_PAUSE);
     }
     g_object_unref(cancellable);
-    if (!attempt->bAnswered) {
-        return; // leaked on purpose: the attempt may still answer into it, though nothing runs the context
-                // again
-    }
-    if (bExpired && attempt->pConnection != nullptr) {
-        g_object_unref(attempt->pConnection); // connected in the last moment: too late all the same
-    } else {
-        pConnection = attempt->pConnection;
-    }
-    delete attempt;
 }
 
 CSessionBus::~CSessionBus() {

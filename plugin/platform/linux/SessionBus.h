@@ -16,7 +16,7 @@ namespace _sys {
 class CSessionBus {
 public:
     // Runs context (the calling thread's default while the launch lasts) until the bus is connected, refused
-    // or absent, or the deadline has passed; in the last case the attempt is cancelled.
+    // or absent, or the deadline has passed; in the last case the request is cancelled.
     CSessionBus(GMainContext* context, std::chrono::steady_clock::time_point deadline);
     ~CSessionBus();
     CSessionBus(const CSessionBus&) = delete;
