@@ -16,8 +16,9 @@
 //   the child; the companion gets the host thread's own signal mask back, and standard input, output and
 //   error on /dev/null, as a desktop starts its applications.
 // - GIO announces every launch on the session bus when there is one and completes that message from the
-//   launch thread's main context: a private one, run until that completion, so no source is left behind and
-//   the bus connection taken for the launch is given back before returning.
+//   launch thread's main context: a private one, run until that completion has given back the connection,
+//   so no source is left behind and the bus connection taken for the launch is closed before returning
+//   (unless the host holds it too).
 #include "System/Launch.h"
 
 #include "CompanionEntry.h"
@@ -43,6 +44,7 @@ using CClock = std::chrono::steady_clock;
 const milliseconds aLAUNCH_LIMIT(5000);
 const milliseconds aSTART_LIMIT(2000);
 const guint uiBUS_FLUSH_TIMEOUT_MS = 1000;
+const guint uiFLUSH_TICK_MS = 5;
 
 struct SFree {
     void operator()(gpointer memory) const { g_free(memory); }
@@ -89,18 +91,32 @@ gboolean CB_SetFlag(gpointer flag) {
     return G_SOURCE_REMOVE;
 }
 
-// Runs the context until GIO's flush of the launch announcement has completed in it, or the guard has
-// expired; nothing else is ever attached to that context.
-void AwaitBusFlush(GMainContext* context) {
+gboolean CB_Tick(gpointer) {
+    return G_SOURCE_CONTINUE;
+}
+
+guint References(GDBusConnection* connection) {
+    return static_cast<guint>(g_atomic_int_get(&G_OBJECT(connection)->ref_count));
+}
+
+// GIO's flush of the launch announcement holds the connection until it has completed in this thread's
+// context, and its last reference may go on one of GLib's threads: the context runs, looking again at every
+// tick, until the connection is held no more than before the launch, or the guard has expired.
+void AwaitBusFlush(GMainContext* context, GDBusConnection* bus, guint before) {
     bool expired = false;
     GSource* guard = g_timeout_source_new(uiBUS_FLUSH_TIMEOUT_MS);
     g_source_set_callback(guard, CB_SetFlag, &expired, nullptr);
     g_source_attach(guard, context);
-    g_main_context_iteration(context, TRUE);
-    while (!expired && g_main_context_iteration(context, FALSE)) {
+    GSource* tick = g_timeout_source_new(uiFLUSH_TICK_MS);
+    g_source_set_callback(tick, CB_Tick, nullptr, nullptr);
+    g_source_attach(tick, context);
+    while (!expired && References(bus) > before) {
+        g_main_context_iteration(context, TRUE);
     }
-    g_source_destroy(guard);
-    g_source_unref(guard);
+    for (GSource* source : {guard, tick}) {
+        g_source_destroy(source);
+        g_source_unref(source);
+    }
 }
 
 bool BeginStart(SLaunch& launch) {
@@ -122,12 +138,13 @@ int16_t Launch(SLaunch& launch) {
         return eERROR_COMPANION_NOT_LAUNCHED;
     }
     GList uris = {uri.get(), nullptr, nullptr};
+    const guint held = bus.Connection() != nullptr ? References(bus.Connection()) : 0;
     const GSpawnFlags flags = GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDIN_FROM_DEV_NULL |
                                           G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL);
     const gboolean launched = g_desktop_app_info_launch_uris_as_manager(
         app.get(), &uris, nullptr, flags, CB_RestoreSignalMask, &launch.rHostMask, nullptr, nullptr, nullptr);
     if (bus.Connection() != nullptr) {
-        AwaitBusFlush(context.Get());
+        AwaitBusFlush(context.Get(), bus.Connection(), held);
     }
     return launched ? eERROR_NONE : eERROR_COMPANION_NOT_LAUNCHED;
 }
