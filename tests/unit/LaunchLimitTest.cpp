@@ -83,8 +83,9 @@ TEST_F(SilentBus, TheLaunchEndsWithinItsLimitStartsNothingAndHoldsUpNoLaterLaunc
     }
     EXPECT_FALSE(companion.Started());
 
+    // With the usual limit: finding that there is no bus at all may take a loaded machine a while.
     testfiles::ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
-    EXPECT_EQ(_sys::StartApplication(file, kLimit), eERROR_NONE) << "the abandoned bus is gone";
+    EXPECT_EQ(_sys::StartApplication(file), eERROR_NONE) << "the abandoned bus is gone";
     const auto arguments = companion.WaitForArguments();
     ASSERT_TRUE(arguments.has_value());
     EXPECT_EQ(*arguments, std::vector<std::string>{file});
