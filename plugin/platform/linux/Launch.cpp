@@ -16,9 +16,9 @@
 //   the child; the companion gets the host thread's own signal mask back, and standard input, output and
 //   error on /dev/null, as a desktop starts its applications.
 // - GIO announces every launch on the session bus when there is one and completes that message from the
-//   launch thread's main context: a private one, run until that completion has given back the connection,
-//   so no source is left behind and the bus connection taken for the launch is closed before returning
-//   (unless the host holds it too).
+//   launch thread's main context: a private one, run until the connection is gone, so no source is left
+//   behind and the bus connection taken for the launch is closed before returning (unless the host holds it
+//   too).
 #include "System/Launch.h"
 
 #include "CompanionEntry.h"
@@ -43,8 +43,8 @@ using CClock = std::chrono::steady_clock;
 
 const milliseconds aLAUNCH_LIMIT(5000);
 const milliseconds aSTART_LIMIT(2000);
-const guint uiBUS_FLUSH_TIMEOUT_MS = 1000;
-const guint uiFLUSH_TICK_MS = 5;
+const guint uiBUS_RELEASE_TIMEOUT_MS = 1000;
+const guint uiRELEASE_TICK_MS = 5;
 
 struct SFree {
     void operator()(gpointer memory) const { g_free(memory); }
@@ -95,28 +95,37 @@ gboolean CB_Tick(gpointer) {
     return G_SOURCE_CONTINUE;
 }
 
-guint References(GDBusConnection* connection) {
-    return static_cast<guint>(g_atomic_int_get(&G_OBJECT(connection)->ref_count));
+bool IsGone(GWeakRef* reference) {
+    GObject* object = static_cast<GObject*>(g_weak_ref_get(reference));
+    if (object != nullptr) {
+        g_object_unref(object);
+    }
+    return object == nullptr;
 }
 
-// GIO's flush of the launch announcement holds the connection until it has completed in this thread's
-// context, and its last reference may go on one of GLib's threads: the context runs, looking again at every
-// tick, until the connection is held no more than before the launch, or the guard has expired.
-void AwaitBusFlush(GMainContext* context, GDBusConnection* bus, guint before) {
+// Lets go of the process's shared bus connection, which closes once its last holder has let go. GIO's flush
+// of the launch announcement is one until it has completed in this thread's context, and its last
+// reference may go on one of GLib's threads afterwards: the context runs, looking again at every tick,
+// until the connection is gone or the guard has expired (a host that holds the connection itself keeps it).
+void ReleaseBus(GMainContext* context, GDBusConnection* bus) {
+    GWeakRef reference;
+    g_weak_ref_init(&reference, bus);
+    g_object_unref(bus);
     bool expired = false;
-    GSource* guard = g_timeout_source_new(uiBUS_FLUSH_TIMEOUT_MS);
+    GSource* guard = g_timeout_source_new(uiBUS_RELEASE_TIMEOUT_MS);
     g_source_set_callback(guard, CB_SetFlag, &expired, nullptr);
     g_source_attach(guard, context);
-    GSource* tick = g_timeout_source_new(uiFLUSH_TICK_MS);
+    GSource* tick = g_timeout_source_new(uiRELEASE_TICK_MS);
     g_source_set_callback(tick, CB_Tick, nullptr, nullptr);
     g_source_attach(tick, context);
-    while (!expired && References(bus) > before) {
+    while (!expired && !IsGone(&reference)) {
         g_main_context_iteration(context, TRUE);
     }
     for (GSource* source : {guard, tick}) {
         g_source_destroy(source);
         g_source_unref(source);
     }
+    g_weak_ref_clear(&reference);
 }
 
 bool BeginStart(SLaunch& launch) {
@@ -133,18 +142,17 @@ int16_t Launch(SLaunch& launch) {
         return eERROR_COMPANION_NOT_LAUNCHED;
     }
     const CThreadContext context;
-    const _sys::CSessionBus bus(context.Get(), launch.aLookupDeadline);
+    _sys::CSessionBus bus(context.Get(), launch.aLookupDeadline);
     if (bus.Expired() || !BeginStart(launch)) {
         return eERROR_COMPANION_NOT_LAUNCHED;
     }
     GList uris = {uri.get(), nullptr, nullptr};
-    const guint held = bus.Connection() != nullptr ? References(bus.Connection()) : 0;
     const GSpawnFlags flags = GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDIN_FROM_DEV_NULL |
                                           G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL);
     const gboolean launched = g_desktop_app_info_launch_uris_as_manager(
         app.get(), &uris, nullptr, flags, CB_RestoreSignalMask, &launch.rHostMask, nullptr, nullptr, nullptr);
     if (bus.Connection() != nullptr) {
-        AwaitBusFlush(context.Get(), bus.Connection(), held);
+        ReleaseBus(context.Get(), bus.Take());
     }
     return launched ? eERROR_NONE : eERROR_COMPANION_NOT_LAUNCHED;
 }

@@ -24,6 +24,12 @@ public:
 
     // Null when there is no session bus to be had.
     GDBusConnection* Connection() const { return pConnection; }
+    // The connection, which the caller now holds; null then.
+    GDBusConnection* Take() {
+        GDBusConnection* connection = pConnection;
+        pConnection = nullptr;
+        return connection;
+    }
     // The bus did not answer before the deadline.
     bool Expired() const { return bExpired; }
 
