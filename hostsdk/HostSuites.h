@@ -12,13 +12,14 @@ extern SPBasicSuite* sSPBasic;
 // Thrown (as uint32_t) when a suite is wanted before any host gave us its basic suite: 'Parm'.
 constexpr uint32_t uiERROR_NO_BASIC_SUITE = 0x5061726D;
 
-// Holds one suite of the host: acquired on first use through sSPBasic, released when the holder is
-// destroyed, which for the static holders below is when the module is unloaded. Host's thread only.
+// Holds one suite of the host: acquired on first use through sSPBasic, released through the same basic suite
+// when the holder is destroyed, which for the static holders below is when the module is unloaded, whatever
+// basic suite the latest call brought. Host's thread only.
 template <class T>
 class AutoSuite {
 public:
     constexpr AutoSuite(const char* suiteName, int32_t suiteVersion)
-        : suite(nullptr), version(suiteVersion), name(suiteName), error(0) {}
+        : suite(nullptr), version(suiteVersion), name(suiteName), error(0), basic(nullptr) {}
     ~AutoSuite() { Unload(); }
     AutoSuite(const AutoSuite&) = delete;
     AutoSuite& operator=(const AutoSuite&) = delete;
@@ -43,13 +44,16 @@ public:
             throw static_cast<uint32_t>(error);
         }
         suite = static_cast<const T*>(acquired);
+        basic = sSPBasic;
     }
 
-    // Gives the suite back when it is held; the host's answer changes nothing here.
+    // Gives the suite back to the basic suite it came from when it is held; the host's answer changes nothing
+    // here.
     void Unload() {
-        if (suite != nullptr && name != nullptr && sSPBasic != nullptr) {
-            sSPBasic->ReleaseSuite(name, version);
+        if (suite != nullptr && name != nullptr && basic != nullptr) {
+            basic->ReleaseSuite(name, version);
             suite = nullptr;
+            basic = nullptr;
         }
     }
 
@@ -58,6 +62,7 @@ private:
     int32_t version;
     const char* name;
     int32_t error;
+    SPBasicSuite* basic; // the basic suite that acquired the suite held
 };
 
 // The host's UI hooks; the About box forwards the host windows' events through it.

@@ -57,28 +57,32 @@ Handle HostNewHandle(HandleProcs* procs, int32_t size) {
     return HostHandleProcsAvailable(procs) ? procs->newProc(size) : NewHandle(size);
 }
 
+// A handle goes back to the allocator that made it, whatever a later call's record offers: the platform's own
+// handles to the platform, any other only to the host's routines, when they are usable and the one needed is
+// there.
 void* HostLockHandle(HandleProcs* procs, Handle h, Boolean moveHigh) {
-    if (HostHandleProcsAvailable(procs)) {
-        return procs->lockProc != nullptr ? procs->lockProc(h, moveHigh) : nullptr;
+    if (IsPlatformHandle(h)) {
+        HLock(h);
+        return HandleAddress(h);
     }
-    HLock(h);
-    return HandleAddress(h);
+    if (HostHandleProcsAvailable(procs) && procs->lockProc != nullptr) {
+        return procs->lockProc(h, moveHigh);
+    }
+    return nullptr;
 }
 
 void HostUnlockHandle(HandleProcs* procs, Handle h) {
-    if (HostHandleProcsAvailable(procs)) {
-        if (procs->unlockProc != nullptr) {
-            procs->unlockProc(h);
-        }
-        return;
+    if (IsPlatformHandle(h)) {
+        HUnlock(h);
+    } else if (HostHandleProcsAvailable(procs) && procs->unlockProc != nullptr) {
+        procs->unlockProc(h);
     }
-    HUnlock(h);
 }
 
 void HostDisposeHandle(HandleProcs* procs, Handle h) {
-    if (HostHandleProcsAvailable(procs)) {
+    if (IsPlatformHandle(h)) {
+        DisposeHandle(h);
+    } else if (HostHandleProcsAvailable(procs)) {
         procs->disposeProc(h);
-        return;
     }
-    DisposeHandle(h);
 }

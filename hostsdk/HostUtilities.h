@@ -17,7 +17,10 @@ void* AllocateGlobals(int16_t* result, void* paramBlock, HandleProcs* procs, int
 
 // The host's handle routines are usable: version 1, at least eight routines, the first four present.
 Boolean HostHandleProcsAvailable(const HandleProcs* procs);
-// These use the host's routines when they are usable and the platform's own handles otherwise.
+// A new handle comes from the host's routines when they are usable and from the platform's own otherwise;
+// locking, unlocking and disposing of it go to the allocator that made it, whatever procs offers then. A
+// handle of the host's cannot be locked without the host's lockProc (null), nor unlocked or disposed of
+// without its routines (nothing happens).
 Handle HostNewHandle(HandleProcs* procs, int32_t size);
 void* HostLockHandle(HandleProcs* procs, Handle h, Boolean moveHigh);
 void HostUnlockHandle(HandleProcs* procs, Handle h);

@@ -13,5 +13,7 @@ void HLock(Handle h);
 void HUnlock(Handle h);
 // The block's address; stable only while the handle is locked.
 void* HandleAddress(Handle h);
+// True for a live handle made by NewHandle, false for anything else (another allocator's, a disposed one).
+bool IsPlatformHandle(Handle h);
 
 #endif

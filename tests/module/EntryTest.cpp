@@ -2,12 +2,14 @@
 #include "PluginModule.h"
 #include "TestFiles.h"
 #include "TestHandles.h"
+#include "TestHost.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -199,6 +201,104 @@ TEST_F(Entry, AHandleThatCannotBeLockedReportsNoMemory) {
     EXPECT_EQ(Call(exportSelectorFinish), exportErrNoMemory);
     EXPECT_EQ(data, 0) << "the fresh handle is disposed of, the slot stays empty";
     EXPECT_EQ(testhandles::Live(), 0);
+}
+
+// Who keeps the globals in one call, and in the next.
+enum class Allocator { Own, Host, HostWithoutLock, HostWithoutUnlock };
+
+HandleProcs* ProcsFor(Allocator allocator, HandleProcs& table) {
+    table = testhandles::Procs();
+    if (allocator == Allocator::HostWithoutLock) {
+        table.lockProc = nullptr;
+    } else if (allocator == Allocator::HostWithoutUnlock) {
+        table.unlockProc = nullptr;
+    }
+    return allocator == Allocator::Own ? nullptr : &table;
+}
+
+struct HandleOrderCase {
+    const char* name;
+    Allocator first;
+    Allocator later;
+    int16_t laterResult;
+    int32_t locksAfter; // the host's handle's locks after the later call
+};
+
+void PrintTo(const HandleOrderCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class HandleOrder : public Entry, public ::testing::WithParamInterface<HandleOrderCase> {};
+
+TEST_P(HandleOrder, EachHandleGoesBackToTheAllocatorThatMadeIt) {
+    const HandleOrderCase& c = GetParam();
+    HandleProcs firstTable{};
+    HandleProcs laterTable{};
+    testhandles::Reset();
+    record.handleProcs = ProcsFor(c.first, firstTable);
+    ASSERT_EQ(Call(exportSelectorFinish), 0);
+    const intptr_t made = data;
+    ASSERT_NE(made, 0);
+
+    record.handleProcs = ProcsFor(c.later, laterTable);
+    EXPECT_EQ(Call(exportSelectorFinish), c.laterResult);
+    EXPECT_EQ(data, made) << "the slot keeps its handle";
+    EXPECT_EQ(testhandles::Created(), c.first == Allocator::Own ? 0 : 1) << "no second block";
+    EXPECT_EQ(testhandles::Locks(reinterpret_cast<Handle>(made)), c.locksAfter);
+
+    record.handleProcs = ProcsFor(c.first, firstTable);
+    EXPECT_EQ(Call(exportSelectorFinish), 0) << "the block is found again by its own allocator";
+    EXPECT_EQ(data, made);
+    record.handleProcs = &procs;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HandleOrder,
+    ::testing::Values(
+        HandleOrderCase{"OwnThenHost", Allocator::Own, Allocator::Host, 0, 0},
+        HandleOrderCase{"OwnThenHostWithoutLock", Allocator::Own, Allocator::HostWithoutLock, 0, 0},
+        HandleOrderCase{"OwnThenHostWithoutUnlock", Allocator::Own, Allocator::HostWithoutUnlock, 0, 0},
+        HandleOrderCase{"HostThenOwn", Allocator::Host, Allocator::Own, exportErrNoMemory, 0},
+        HandleOrderCase{"HostThenHostWithoutLock", Allocator::Host, Allocator::HostWithoutLock,
+                        exportErrNoMemory, 0},
+        // Nothing can give the lock back; the call itself succeeds.
+        HandleOrderCase{"HostThenHostWithoutUnlock", Allocator::Host, Allocator::HostWithoutUnlock, 0, 1}),
+    [](const ::testing::TestParamInfo<HandleOrderCase>& info) { return std::string(info.param.name); });
+
+TEST_F(Entry, WithoutALockRoutineAFreshHandleIsGivenBack) {
+    procs.lockProc = nullptr;
+    testhandles::Reset();
+    EXPECT_EQ(Call(exportSelectorFinish), exportErrNoMemory);
+    EXPECT_EQ(data, 0);
+    EXPECT_EQ(testhandles::Created(), 1);
+    EXPECT_EQ(testhandles::Live(), 0);
+}
+
+// The export path holds 255 bytes: a long temporary folder leaves room for a stem of one letter, or of none,
+// and then nothing is exported at all.
+TEST_F(Entry, StartRefusesANameOfWhichNotOneLetterFits) {
+    namespace fs = std::filesystem;
+    for (const size_t room : {1, 0}) {
+        testfiles::TempFolder scratch;
+        // "<tmp>/QuenfieldImport/<stem>.ppm": 16 + 1 + 4 bytes beside the folder and the stem.
+        const size_t length = 255 - 21 - room;
+        const std::string tmp = scratch.Join(std::string(length - scratch.Path().size() - 1, 'd'));
+        ASSERT_EQ(tmp.size(), length);
+        fs::create_directory(tmp);
+        testfiles::ScopedEnv tmpdir("TMPDIR", tmp);
+        testfiles::ScopedEnv dataHome("XDG_DATA_HOME", scratch.Join("data"));
+        testfiles::ScopedEnv dataDirs("XDG_DATA_DIRS", scratch.Join("no-data"));
+        testhost::TestHost host(testhost::Document(plugInModeRGBColor, 8, 3, 1, 1, "Name.psd"));
+
+        if (room == 1) {
+            EXPECT_EQ(host.Export(module), exportErrCompanionNotLaunched) << "exported, no companion";
+            EXPECT_TRUE(fs::exists(tmp + "/QuenfieldImport/N.ppm"));
+        } else {
+            EXPECT_EQ(host.Export(module), exportErrParam);
+            EXPECT_TRUE(host.Requests().empty());
+            EXPECT_TRUE(fs::is_empty(tmp + "/QuenfieldImport"));
+        }
+    }
 }
 
 TEST_F(Entry, FailedStartReportsItsErrorAndEmptiesTheRegion) {

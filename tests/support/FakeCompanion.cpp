@@ -17,16 +17,25 @@ FakeCompanion::FakeCompanion(const std::string& dataFolder, const std::string& e
     const std::string script = dataFolder + "/companion.sh";
     record = dataFolder + "/companion.args";
     mask = dataFolder + "/companion.sigblk";
-    // The mask, then the count and one argument a line; renamed into place so a reader never sees half. The
-    // mask is read with builtins only: while bash starts a child it blocks SIGINT, SIGTERM and SIGCHLD, and a
-    // child reading bash's status could see that passing mask.
-    WriteText(script, "#!/bin/bash\n"
-                      "while read -r key value; do [ \"$key\" = SigBlk: ] && printf '%s\\n' \"$value\"; "
-                      "done < /proc/$$/status > '" +
-                          mask +
-                          "'\n"
-                          "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
-                          record + ".part' && mv '" + record + ".part' '" + record + "'\n");
+    descriptors = dataFolder + "/companion.fds";
+    // Only builtins until everything is recorded: a command started from the shell would look at the shell
+    // while it forks, with its own signals blocked for the moment. The descriptors skip the script, which the
+    // shell keeps open, and the listing's own, closed by the time it is looked at. The argument record is
+    // renamed into place so a reader never sees half.
+    WriteText(
+        script,
+        "#!/bin/bash\n"
+        "while read -r key value; do [ \"$key\" = SigBlk: ] && blocked=$value; done < /proc/$$/status\n"
+        "open=()\n"
+        "for fd in /proc/$$/fd/*; do\n"
+        "  [ -e \"$fd\" ] && ! [ \"$fd\" -ef \"$0\" ] || continue\n"
+        "  if [ \"$fd\" -ef /dev/null ]; then open+=(\"${fd##*/}:null\"); else open+=(\"${fd##*/}\"); fi\n"
+        "done\n"
+        "printf '%s\\n' \"$blocked\" > '" +
+            mask + "'\nprintf '%s\\n' \"${open[@]}\" > '" + descriptors +
+            "'\n"
+            "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
+            record + ".part' && mv '" + record + ".part' '" + record + "'\n");
     chmod(script.c_str(), 0755);
     WriteText(applications + "/" QUENFIELD_APP_ID ".desktop",
               "[Desktop Entry]\nType=Application\nName=Quenfield test companion\nExec=" +
@@ -39,6 +48,15 @@ std::string FakeCompanion::SignalMask() const {
         text.pop_back();
     }
     return text;
+}
+
+std::vector<std::string> FakeCompanion::Descriptors() const {
+    std::istringstream lines(ReadText(descriptors));
+    std::vector<std::string> open;
+    for (std::string line; std::getline(lines, line);) {
+        open.push_back(line);
+    }
+    return open;
 }
 
 bool FakeCompanion::Started() const {

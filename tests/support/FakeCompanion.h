@@ -22,13 +22,16 @@ public:
     std::optional<std::vector<std::string>> WaitForArguments() const;
     // Whether a start has been recorded by now.
     bool Started() const;
-    // The program's blocked-signal mask as the kernel shows it (hexadecimal), valid once the arguments are
-    // there: what it inherited, plus SIGCHLD, which the recording shell blocks while it runs a command.
+    // The program's blocked-signal mask as it started, as the kernel shows it (hexadecimal); valid once the
+    // arguments are there.
     std::string SignalMask() const;
+    // The descriptors it started with, by number, ":null" added for those open on /dev/null ("0:null", "3").
+    std::vector<std::string> Descriptors() const;
 
 private:
     std::string record;
     std::string mask;
+    std::string descriptors;
 };
 
 } // namespace testfiles

@@ -62,6 +62,30 @@ TEST_F(Suites, ARefusalIsThrownAndTheNextUseAsksAgain) {
     EXPECT_EQ(Host().released, 1);
 }
 
+// Another host's basic suite, or the same host's from a later call, that counts its releases apart.
+int otherReleases = 0;
+SPBasicSuite otherBasic = {AcquireSuite, [](const char*, int32_t) -> int32_t {
+                               ++otherReleases;
+                               return 0;
+                           }};
+
+TEST_F(Suites, ReleasedThroughTheBasicSuiteThatAcquiredWhateverTheLaterCallsBrought) {
+    for (SPBasicSuite* later : {static_cast<SPBasicSuite*>(nullptr), &otherBasic}) {
+        ResetHost();
+        otherReleases = 0;
+        sSPBasic = BasicSuite();
+        AutoSuite<UIHooksSuite1> holder(kUIHooksSuite, kUIHooksSuiteVersion1);
+        holder.operator->();
+        sSPBasic = later;
+        holder.Unload();
+        EXPECT_EQ(Host().released, 1) << "later basic suite " << later;
+        EXPECT_EQ(otherReleases, 0);
+        sSPBasic = BasicSuite();
+        holder.Unload();
+        EXPECT_EQ(Host().released, 1) << "released once";
+    }
+}
+
 TEST_F(Suites, ANeverAcquiredHolderReleasesNothing) {
     { AutoSuite<UIHooksSuite1> holder(kUIHooksSuite, kUIHooksSuiteVersion1); }
     EXPECT_EQ(Host().released, 0);

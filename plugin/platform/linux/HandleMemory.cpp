@@ -96,3 +96,7 @@ void* HandleAddress(Handle h) {
     SMasterBlock* master = Master(h);
     return master == nullptr ? nullptr : master->pBlock;
 }
+
+bool IsPlatformHandle(Handle h) {
+    return Master(h) != nullptr;
+}
