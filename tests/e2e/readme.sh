@@ -3,8 +3,8 @@
 # command in the first transcript under "Using the reference host" is run from a checkout whose build/normal is
 # the build under test, and every line the transcript shows must appear in its output. The user's own pictures
 # are made here at the sizes the transcript shows. Paths that differ from machine to machine are written in
-# the transcript as they look for the user "you" of uid 1000; the companion's lines, which it prints on its
-# own, may come in any order among the host's.
+# the transcript as they look for the user "you" of uid 1000. The companion imports on its own, so a listing
+# of its folder is asked again until it shows what the transcript promises.
 # Usage: readme.sh QUENFIELD-EXPORT QUENFIELD-IMPORT E2E-PIXELS
 HOST=$1 IMPORT=$2 PIXELS=$3
 . "$(dirname "$0")/common.sh"
