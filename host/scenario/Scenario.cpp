@@ -30,7 +30,12 @@ public:
     Reader(const uint8_t* data, size_t size) : data(data), size(size) {}
 
     uint8_t Byte() { return at < size ? data[at++] : 0; }
-    int16_t Int16() { return static_cast<int16_t>(Byte() | Byte() << 8); }
+    // Low byte first; the two reads are sequenced, so every compiler decodes the same input alike.
+    int16_t Int16() {
+        const uint8_t low = Byte();
+        const uint8_t high = Byte();
+        return static_cast<int16_t>(low | high << 8);
+    }
     int32_t Int32() {
         uint32_t value = 0;
         for (int shift = 0; shift < 32; shift += 8) {
