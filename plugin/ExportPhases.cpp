@@ -70,7 +70,12 @@ int16_t CheckMode(const ExportRecord* record) {
 void DispatchExportStart(SGlobals* globals) {
     RequireSession(globals);
     if (CheckStore(globals, SetExportFile(globals)) && CheckStore(globals, _exp::OpenExportFile(globals))) {
-        const bool exported = CheckStore(globals, _exp::ExportImage(globals));
+        bool exported = false;
+        {
+            // Only while the file is written: the companion starts with the host's own mask.
+            const _sys::CSizeSignalGuard sizeLimitFailsTheWrite;
+            exported = CheckStore(globals, _exp::ExportImage(globals));
+        }
         // Closed whether or not the image was written; the companion only ever sees a complete, closed file.
         const bool closed = CheckStore(globals, _exp::CloseExportFile(globals));
         if (closed && exported) {

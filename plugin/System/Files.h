@@ -17,6 +17,17 @@ bool WriteFile(const int& fd, const void* buf, unsigned int count);
 // Closes fd unless it is -1 and leaves it -1 whatever close reported.
 bool CloseFile(int& fd);
 
+// While one lives, a write past the file-size limit fails (and the export with it) instead of raising
+// SIGXFSZ, whose default action would end the host. Held for a whole export rather than around each write:
+// two mask changes per export, not per row. The calling thread's mask is restored afterwards.
+class CSizeSignalGuard {
+public:
+    CSizeSignalGuard();
+    ~CSizeSignalGuard();
+    CSizeSignalGuard(const CSizeSignalGuard&) = delete;
+    CSizeSignalGuard& operator=(const CSizeSignalGuard&) = delete;
+};
+
 bool PathExists(const std::string& path);
 bool IsFile(const std::string& path);
 // Creates the last component with mode 0700: the export folder is private to its user.

@@ -39,25 +39,15 @@ int CreateNewFile(const _sys::SFilePlace& place, int flags) {
     return fd;
 }
 
-// A write past RLIMIT_FSIZE raises SIGXFSZ, whose default action ends the host. Blocked for this thread
-// during the write, the signal leaves write failing with EFBIG instead; the signal that write left pending is
-// taken back before the mask is restored. A host that blocks SIGXFSZ itself keeps what it had.
-ssize_t WriteWithoutSizeSignal(int fd, const void* buf, size_t count) {
+// The mask the export's thread had before its guard; the plug-in runs on the host's thread, one call at a
+// time.
+thread_local sigset_t aMaskBeforeGuard;
+
+sigset_t SizeSignal() {
     sigset_t size;
     sigemptyset(&size);
     sigaddset(&size, SIGXFSZ);
-    sigset_t old;
-    pthread_sigmask(SIG_BLOCK, &size, &old);
-    const ssize_t written = write(fd, buf, count);
-    const int error = errno;
-    if (written != static_cast<ssize_t>(count) && sigismember(&old, SIGXFSZ) == 0) {
-        const timespec now{0, 0};
-        while (sigtimedwait(&size, nullptr, &now) == -1 && errno == EINTR) {
-        }
-    }
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
-    errno = error;
-    return written;
+    return size;
 }
 
 } // namespace
@@ -76,7 +66,7 @@ bool OpenFile(int& fd, const std::string& path, unsigned char create, unsigned c
 
 bool WriteFile(const int& fd, const void* buf, unsigned int count) {
     _hlp::Require(fd != -1 && buf != nullptr && count != 0);
-    const ssize_t written = WriteWithoutSizeSignal(fd, buf, count);
+    const ssize_t written = write(fd, buf, count);
     return written >= 0 && static_cast<size_t>(written) == count;
 }
 
@@ -88,6 +78,25 @@ bool CloseFile(int& fd) {
     const int status = close(fd);
     fd = -1;
     return status == 0;
+}
+
+// Blocked, the signal leaves write failing with EFBIG. A signal a failed write left pending is taken back
+// before the mask is restored, unless the host blocks SIGXFSZ itself and so keeps what it had.
+CSizeSignalGuard::CSizeSignalGuard() {
+    const sigset_t size = SizeSignal();
+    pthread_sigmask(SIG_BLOCK, &size, &aMaskBeforeGuard);
+}
+
+CSizeSignalGuard::~CSizeSignalGuard() {
+    const int error = errno;
+    if (sigismember(&aMaskBeforeGuard, SIGXFSZ) == 0) {
+        const sigset_t size = SizeSignal();
+        const timespec now{0, 0};
+        while (sigtimedwait(&size, nullptr, &now) == -1 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &aMaskBeforeGuard, nullptr);
+    errno = error;
 }
 
 bool PathExists(const std::string& path) {
