@@ -49,7 +49,9 @@ Sandbox::Sandbox(const fs::path& scratch, Companion companion) : temp_(scratch /
         if (!IsPlainPath(marker_.string())) {
             Skip("the scratch folder " + scratch.string() + " cannot be named in a desktop entry unquoted");
         }
-        WriteEntry(data, "touch " + marker_.string());
+        // The file goes to sh as $0 and is left alone: touched, a late companion of one export would create
+        // it again after the next export emptied the folder, in the instant before that export creates it.
+        WriteEntry(data, "/bin/sh -c \"touch " + marker_.string() + "\"");
         break;
     case Companion::Missing:
         break;
