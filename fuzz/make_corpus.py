@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the fuzzer's seed corpus: one small input per kind of document, host behaviour and call order.
 
-The layout is the one host/scenario/Scenario.cpp decodes. Run from anywhere; rewrites fuzz/corpus/.
+The layout is the one hostlib/Scenario.cpp decodes. Run from anywhere; rewrites fuzz/corpus/.
 """
 import os
 import shutil
