@@ -2,8 +2,8 @@
 
 #include "Checks.h"
 
-#include "System/Launch.h"
 #include "platform/Display.h"
+#include "platform/Launch.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,6 +1,7 @@
 #include "DataGlobal.h"
 
-#include "System/Helpers.h"
+#include "platform/MiscMath.h"
+#include "platform/Strings.h"
 
 void CB_InitGlobals(void* block) {
     auto* globals = static_cast<SGlobals*>(block);

@@ -1,15 +1,20 @@
 // The phases of one export, one per selector. Each reports every step through CheckStore; the first error
 // wins.
-#include "Error.h"
+#include "ExportPhases.h"
+
 #include "Export/Classify.h"
 #include "Export/ExportFile.h"
 #include "Export/ExportImage.h"
 #include "Export/ExportLocation.h"
-#include "PluginMain.h"
-#include "System/Files.h"
-#include "System/Helpers.h"
-#include "System/Launch.h"
-#include "System/Path.h"
+#include "Export/ExportName.h"
+#include "Export/ExportRegion.h"
+#include "platform/CheckedFolder.h"
+#include "platform/Error.h"
+#include "platform/Files.h"
+#include "platform/Launch.h"
+#include "platform/MiscMath.h"
+#include "platform/Path.h"
+#include "platform/Strings.h"
 
 #include <string>
 
@@ -42,6 +47,17 @@ std::string FitPath(const std::string& folder, const std::string& name) {
 }
 
 } // namespace
+
+Boolean CheckStore(SGlobals* globals, int16_t code) {
+    _hlp::Require(globals != nullptr);
+    if (code == eERROR_NONE) {
+        return true;
+    }
+    if (*globals->pResult == eERROR_NONE) {
+        *globals->pResult = code;
+    }
+    return false;
+}
 
 void DispatchExportPrepare(SGlobals* globals) {
     RequireSession(globals);

@@ -1,12 +1,14 @@
 #include "PluginMain.h"
 
-#include "Error.h"
+#include "AboutBox.h"
 #include "Export/Classify.h"
 #include "Export/ExportFile.h"
-#include "HostSuites.h"
-#include "HostUtilities.h"
-#include "System/Files.h"
-#include "platform/AboutBox.h"
+#include "ExportPhases.h"
+#include "platform/CheckedFolder.h"
+#include "platform/Error.h"
+#include "platform/Files.h"
+#include "sdk/HostSuites.h"
+#include "sdk/HostUtilities.h"
 
 #include <new>
 
@@ -100,15 +102,4 @@ int16_t Allocate(SGlobals** globals, ExportRecord* record, intptr_t* data, int16
     }
     *globals = static_cast<SGlobals*>(block);
     return eERROR_NONE;
-}
-
-Boolean CheckStore(SGlobals* globals, int16_t code) {
-    _hlp::Require(globals != nullptr);
-    if (code == eERROR_NONE) {
-        return true;
-    }
-    if (*globals->pResult == eERROR_NONE) {
-        *globals->pResult = code;
-    }
-    return false;
 }

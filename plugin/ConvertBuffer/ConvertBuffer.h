@@ -6,8 +6,8 @@
 #include "ConvertBuffer/ConvertRuns.h"
 #include "ConvertBuffer/ConvertValue.h"
 #include "ConvertBuffer/IConvertBuffer.h"
-#include "Error.h"
-#include "System/Helpers.h"
+#include "platform/Error.h"
+#include "platform/MiscMath.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 #ifndef QUENFIELD_CONVERTBUFFER_CONVERTVALUE_H
 #define QUENFIELD_CONVERTBUFFER_CONVERTVALUE_H
 
-#include "System/Helpers.h"
+#include "platform/MiscMath.h"
 
 #include <cstdint>
 #include <cstring>

@@ -3,7 +3,7 @@
 #include "Export/Classify.h"
 
 #include "ConvertBuffer/ConvertBuffer.h"
-#include "Error.h"
+#include "platform/Error.h"
 
 namespace {
 

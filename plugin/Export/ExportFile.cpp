@@ -1,10 +1,11 @@
 // The export file on SGlobals::iFile, and the header lines of its two formats.
 #include "Export/ExportFile.h"
 
-#include "Error.h"
 #include "Export/Classify.h"
-#include "System/Files.h"
-#include "System/Helpers.h"
+#include "platform/Error.h"
+#include "platform/Files.h"
+#include "platform/MiscMath.h"
+#include "platform/Strings.h"
 
 #include <cstring>
 #include <string>

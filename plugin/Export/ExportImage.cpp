@@ -3,11 +3,11 @@
 #include "Export/ExportImage.h"
 
 #include "ConvertBuffer/IConvertBuffer.h"
-#include "Error.h"
 #include "Export/Classify.h"
 #include "Export/ExportFile.h"
-#include "HostUtilities.h"
-#include "System/Helpers.h"
+#include "platform/Error.h"
+#include "platform/MiscMath.h"
+#include "sdk/HostAlerts.h"
 
 namespace {
 

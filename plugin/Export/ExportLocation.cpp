@@ -1,37 +1,14 @@
-// The export folder under the user's temporary folder, and the file name derived from the document's name.
+// The export folder under the user's temporary folder.
 #include "Export/ExportLocation.h"
 
-#include "Error.h"
-#include "Export/Classify.h"
-#include "System/Files.h"
-#include "System/Helpers.h"
-#include "System/Path.h"
+#include "platform/CheckedFolder.h"
+#include "platform/Files.h"
+#include "platform/Path.h"
+#include "platform/TempFolder.h"
 
 namespace {
 
 const char* const pcEXPORT_FOLDER = "QuenfieldImport";
-
-// The record's length-prefixed name, ending early at a NUL.
-std::string GetDocumentName(const ExportRecord* record) {
-    const unsigned char* text = record->filename + 1;
-    const unsigned int length = record->filename[0];
-    unsigned int end = 0;
-    while (end < length && text[end] != '\0') {
-        ++end;
-    }
-    return std::string(reinterpret_cast<const char*>(text), end);
-}
-
-const char* GetExtension(const ExportRecord* record) {
-    switch (_exp::GetExportMode(record)) {
-    case _exp::eEXPORT_MODE_PPM:
-        return pcEXPORT_EXTENSION_PPM;
-    case _exp::eEXPORT_MODE_PFM:
-        return pcEXPORT_EXTENSION_PFM;
-    default:
-        return nullptr;
-    }
-}
 
 } // namespace
 
@@ -56,27 +33,6 @@ bool GetExportFolder(std::string& folder, unsigned char clean) {
     if (clean) {
         _sys::CleanFolder(folder);
     }
-    return true;
-}
-
-bool GetExportFilename(ExportRecord* record, std::string& name) {
-    _hlp::Require(record != nullptr);
-    name = GetDocumentName(record);
-    const size_t separator = name.rfind(cPATH_SEPARATOR);
-    if (separator != std::string::npos) {
-        name.erase(0, separator + 1);
-    }
-    const size_t point = name.rfind(cPOINT);
-    if (point != std::string::npos) {
-        name.erase(point);
-    }
-    name = _hlp::RemoveIllegalChars(name);
-    const char* extension = GetExtension(record);
-    if (name.empty() || extension == nullptr) {
-        name.clear();
-        return false;
-    }
-    name = name + cPOINT + extension;
     return true;
 }
 

@@ -1,5 +1,4 @@
-// One request for pixels, and the host's rectangles.
-#include "Export/ExportImage.h"
+#include "Export/ExportRegion.h"
 
 namespace _exp {
 

@@ -1,8 +1,8 @@
 // Runs the capability check for a host without advanceState, which shows the version alert. Prints
 // "available=<0|1> extra_fds=<n> extra_threads=<n>" (what the alert left open) and exits 0 when the check
 // reported the host as lacking it.
-#include "HostUtilities.h"
 #include "ProcessCounts.h"
+#include "sdk/HostAlerts.h"
 
 #include <cstdio>
 

@@ -1,8 +1,8 @@
 // The About box on a scripted display: what it shows, what closes it, what the host receives meanwhile, and
 // the drag by its own title bar.
-#include "platform/AboutBox.h"
+#include "AboutBox.h"
 #include "DialogTestSupport.h"
-#include "Error.h"
+#include "platform/Error.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The suite holder: acquired once on first use, given back once, asked again after a failure.
 #include "DialogTestSupport.h"
-#include "HostSuites.h"
+#include "sdk/HostSuites.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Which documents the export supports, and the buffer each one gets.
 #include "Export/Classify.h"
 #include "ConvertBuffer/ConvertBuffer.h"
-#include "Error.h"
+#include "platform/Error.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // back, and the texts' encoding.
 #include "platform/linux/DialogLayout.h"
 
+#include "AboutBox.h"
 #include "DialogTestSupport.h"
-#include "DialogUtilities.h"
-#include "platform/AboutBox.h"
 #include "platform/Handles.h"
+#include "sdk/DialogUtilities.h"
 
 #include <gtest/gtest.h>
 #include <tuple>

@@ -2,8 +2,8 @@
 #ifndef QUENFIELD_TESTS_DIALOGTESTSUPPORT_H
 #define QUENFIELD_TESTS_DIALOGTESTSUPPORT_H
 
-#include "HostSuites.h"
 #include "platform/Display.h"
+#include "sdk/HostSuites.h"
 
 #include <cstring>
 #include <deque>

@@ -1,10 +1,11 @@
 // The version alert and the utilities behind it: placeholder substitution, number text, bounded strings and
 // centring.
-#include "DialogUtilities.h"
+#include "sdk/DialogUtilities.h"
 #include "DialogTestSupport.h"
-#include "Error.h"
-#include "HostUtilities.h"
+#include "platform/Error.h"
 #include "platform/Handles.h"
+#include "sdk/HostAlerts.h"
+#include "sdk/HostUtilities.h"
 
 #include <gtest/gtest.h>
 

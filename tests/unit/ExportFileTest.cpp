@@ -1,11 +1,12 @@
 // The export file's header lines, the region arithmetic and the file names, below the module's entry.
 #include "Export/ExportFile.h"
 #include "DataGlobal.h"
-#include "Error.h"
 #include "Export/ExportImage.h"
-#include "Export/ExportLocation.h"
-#include "System/Files.h"
+#include "Export/ExportName.h"
+#include "Export/ExportRegion.h"
 #include "TestFiles.h"
+#include "platform/Error.h"
+#include "platform/Files.h"
 
 #include <gtest/gtest.h>
 

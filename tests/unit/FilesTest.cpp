@@ -1,7 +1,10 @@
 // The file and folder services and the temporary folder, on a scratch folder.
-#include "System/Files.h"
-#include "Error.h"
+#include "platform/Files.h"
 #include "TestFiles.h"
+#include "platform/CheckedFolder.h"
+#include "platform/Error.h"
+#include "platform/FolderEntries.h"
+#include "platform/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,8 @@
-#include "System/Helpers.h"
-#include "System/Path.h"
+#include "Export/ExportName.h"
 #include "ThrownCode.h"
+#include "platform/MiscMath.h"
+#include "platform/Path.h"
+#include "platform/Strings.h"
 
 #include <gtest/gtest.h>
 

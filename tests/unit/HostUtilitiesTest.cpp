@@ -1,4 +1,4 @@
-#include "HostUtilities.h"
+#include "sdk/HostUtilities.h"
 #include "TestHandles.h"
 
 #include <gtest/gtest.h>

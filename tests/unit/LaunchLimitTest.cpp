@@ -1,10 +1,10 @@
 // The launch against a session bus that accepts and never answers: it ends within its limit, starts nothing
 // and leaves nothing that holds up the next launch; SIGINT and SIGTERM reach the host while it waits.
-#include "Error.h"
 #include "FakeBus.h"
 #include "FakeCompanion.h"
-#include "System/Launch.h"
 #include "TestFiles.h"
+#include "platform/Error.h"
+#include "platform/Launch.h"
 
 #include <gtest/gtest.h>
 

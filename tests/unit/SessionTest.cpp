@@ -1,8 +1,9 @@
 // The first-error rule and the phases' own checks, on globals built in the test.
 #include "DataGlobal.h"
-#include "Error.h"
+#include "ExportPhases.h"
 #include "PluginMain.h"
 #include "ThrownCode.h"
+#include "platform/Error.h"
 
 #include <gtest/gtest.h>
 

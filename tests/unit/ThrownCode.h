@@ -2,7 +2,7 @@
 #ifndef QUENFIELD_TESTS_THROWNCODE_H
 #define QUENFIELD_TESTS_THROWNCODE_H
 
-#include "Error.h"
+#include "platform/Error.h"
 
 #include <cstdint>
 

@@ -1,5 +1,0 @@
-#include "HostSuites.h"
-
-SPBasicSuite* sSPBasic = nullptr;
-
-AutoSuite<UIHooksSuite1> sUIHooks(kUIHooksSuite, kUIHooksSuiteVersion1);

@@ -1,0 +1,21 @@
+// Path joining: the only code that knows where separators go.
+#ifndef QUENFIELD_PLATFORM_PATH_H
+#define QUENFIELD_PLATFORM_PATH_H
+
+#include <string>
+
+extern const char cPATH_SEPARATOR; // the platform's path separator
+
+namespace _hlp {
+
+bool HasSeparator(const std::string& path);
+// Appends one separator unless the path is empty or already ends with one.
+std::string AddSeparator(const std::string& path);
+// Drops one trailing separator, if there is one.
+std::string RemoveSeparator(const std::string& path);
+// AddSeparator(folder) + name, with no other normalisation.
+std::string CreatePath(const std::string& folder, const std::string& name);
+
+} // namespace _hlp
+
+#endif

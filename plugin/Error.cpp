@@ -1,9 +1,0 @@
-#include "Error.h"
-
-namespace _hlp {
-
-void ThrowMissingParameter() {
-    throw eERROR_MISSING_PARAMETER;
-}
-
-} // namespace _hlp
