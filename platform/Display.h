@@ -36,14 +36,8 @@ public:
     virtual bool NextEvent(EventRecord& event) = 0;
 };
 
-// What ModalDialog shows for dialog.
-SDialogView DescribeDialog(DialogRef dialog);
-
 // For tests: route screen geometry and every modal dialog to display (not owned) instead of the terminal;
 // null routes back.
 void InstallDisplay(IDisplay* display);
-// For tests: dialogs not yet disposed of, resources loaded and not yet released.
-unsigned int CountDialogs();
-unsigned int CountLoadedResources();
 
 #endif

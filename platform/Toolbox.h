@@ -1,6 +1,7 @@
 // The small part of a classic dialog toolbox that the About box and the version alert are written against:
-// resources, dialogs and alerts, windows, events, ports and screen geometry. Coordinates are pixels with v
-// growing downwards; texts are length-prefixed (byte 0 holds the count).
+// its types and constants. The routines are in platform/Resources.h, platform/Dialogs.h and
+// platform/Screen.h. Coordinates are pixels with v growing downwards; texts are length-prefixed (byte 0 holds
+// the count).
 #ifndef QUENFIELD_PLATFORM_TOOLBOX_H
 #define QUENFIELD_PLATFORM_TOOLBOX_H
 
@@ -73,64 +74,5 @@ enum { cTITLE_BAR_HEIGHT = 16 };
 // true: the filter handled the event and ModalDialog returns *itemHit.
 typedef bool (*ModalFilterProcPtr)(DialogRef dialog, EventRecord* event, int16_t* itemHit);
 typedef ModalFilterProcPtr ModalFilterUPP;
-
-// --- Resources. A resource is loaded once and shared until ReleaseResource; changes to the loaded block
-// (such as centring a template) are what GetNewDialog and CautionAlert then use. ---
-// Null when there is no such resource.
-Handle GetResource(ResType type, int16_t id);
-StringHandle GetString(int16_t id);
-// Resources are never purged here, so there is nothing to protect; kept so that callers read as they must
-// on a platform that purges.
-void HNoPurge(Handle resource);
-void HPurge(Handle resource);
-// Unloads the resource; null is ignored.
-void ReleaseResource(Handle resource);
-
-// --- Dialogs. ---
-// The behind argument that puts a new window in front of all others.
-inline WindowRef const pFRONT_OF_ALL_WINDOWS = reinterpret_cast<WindowRef>(-1);
-// Creates the dialog from dialog template id and its item list, in front of all windows, storage always
-// allocated here (storage must be null; behind is accepted for its place in the call only). Null when the
-// template is missing.
-DialogRef GetNewDialog(int16_t id, void* storage, WindowRef behind);
-void DisposeDialog(DialogRef dialog);
-// The texts that static text items show for "^0" to "^3"; null stands for an empty text.
-void ParamText(ConstStr255Param text0, ConstStr255Param text1, ConstStr255Param text2,
-               ConstStr255Param text3);
-void SetDialogDefaultItem(DialogRef dialog, int16_t item);
-void SetDialogCancelItem(DialogRef dialog, int16_t item);
-WindowRef GetDialogWindow(DialogRef dialog);
-GrafPtr GetDialogPort(DialogRef dialog);
-// Runs the front dialog until an item is chosen: each event goes to filter (StdFilterProc when null) and,
-// when the filter leaves it, a mouse-down on an enabled item chooses that item. Where nobody can answer
-// (no terminal), the text is shown and item 1 is chosen at once.
-void ModalDialog(ModalFilterUPP filter, int16_t* itemHit);
-// Return and Enter choose the default item, Escape the cancel item.
-bool StdFilterProc(DialogRef dialog, EventRecord* event, int16_t* itemHit);
-// Shows alert id with a caution sign, modally; items 1 is its default and cancel item. The item chosen, or
-// -1 when the template is missing.
-int16_t CautionAlert(int16_t id, ModalFilterUPP filter);
-ModalFilterUPP NewModalFilterUPP(ModalFilterProcPtr proc);
-void DisposeModalFilterUPP(ModalFilterUPP filter);
-
-// --- Windows and ports. ---
-SRefCon GetWRefCon(WindowRef window);
-void SetWRefCon(WindowRef window, SRefCon refCon);
-// The part of the frontmost window at a global point, and that window (null on the desktop).
-int16_t FindWindow(Point where, WindowRef* window);
-// Follows the mouse until it is released, the point kept inside bounds, and moves the window by as much.
-void DragWindow(WindowRef window, Point start, const Rect* bounds);
-void GetPort(GrafPtr* port);
-void SetPort(GrafPtr port);
-
-// --- Screen geometry and numbers. ---
-GDHandle GetMainDevice();
-// The desktop: the whole main screen.
-RgnHandle GetGrayRgn();
-void GetRegionBounds(RgnHandle region, Rect* bounds);
-void OffsetRect(Rect* rect, int16_t dh, int16_t dv);
-void InsetRect(Rect* rect, int16_t dh, int16_t dv);
-// Decimal text; 64-bit so that every unsigned 32-bit count prints as it is.
-void NumToString(int64_t number, StringPtr text);
 
 #endif

@@ -1,7 +1,10 @@
 #include "AboutBox.h"
 
+#include "platform/Dialogs.h"
 #include "platform/Error.h"
 #include "platform/Handles.h"
+#include "platform/Resources.h"
+#include "platform/Screen.h"
 #include "sdk/DialogUtilities.h"
 #include "sdk/HostSuites.h"
 

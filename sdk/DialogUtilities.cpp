@@ -1,8 +1,11 @@
 #include "sdk/DialogUtilities.h"
 
+#include "platform/Dialogs.h"
 #include "platform/Error.h"
 #include "platform/Handles.h"
 #include "platform/MiscMath.h"
+#include "platform/Resources.h"
+#include "platform/Screen.h"
 
 namespace {
 

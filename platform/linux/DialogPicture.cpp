@@ -1,6 +1,6 @@
 #include "platform/linux/DialogPicture.h"
 
-#include "platform/linux/DisplayAccess.h"
+#include "platform/linux/TerminalDisplay.h"
 #include "platform/linux/WordWrap.h"
 
 #include <algorithm>

@@ -1,10 +1,15 @@
 // Dialogs, alerts, windows and ports. Only dialogs are windows here; the list holds them front to back,
 // the frontmost last. The host's own windows are not ours and appear only in the events they receive.
+#include "platform/Dialogs.h"
+#include "platform/linux/Dialogs.h"
+
 #include "platform/Error.h"
 #include "platform/MiscMath.h"
+#include "platform/Resources.h"
+#include "platform/Screen.h"
 #include "platform/linux/DialogLayout.h"
-#include "platform/linux/DisplayAccess.h"
-#include "platform/linux/ResourceTable.h"
+#include "platform/linux/Display.h"
+#include "platform/linux/Resources.h"
 
 #include <cstring>
 #include <memory>

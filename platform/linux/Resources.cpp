@@ -1,6 +1,8 @@
 // Resources served from the table compiled into the module. A loaded resource is a copy in a handle of our
 // own, so that changes to it (centring a template) last until it is released, as on a resource fork.
-#include "platform/Display.h"
+#include "platform/Resources.h"
+#include "platform/linux/Resources.h"
+
 #include "platform/Handles.h"
 #include "platform/linux/ResourceTable.h"
 

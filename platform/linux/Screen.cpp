@@ -1,6 +1,11 @@
 // Screen geometry, the desktop region and number text.
+#include "platform/Screen.h"
+
 #include "platform/Error.h"
-#include "platform/linux/DisplayAccess.h"
+#include "platform/linux/Dialogs.h"
+#include "platform/linux/Display.h"
+#include "platform/linux/TerminalDisplay.h"
+#include "platform/linux/WindowDisplay.h"
 
 #include <cstdio>
 #include <cstring>
@@ -11,25 +16,20 @@ struct SRegionRecord {
 
 namespace {
 
-IDisplay* pInstalledDisplay = nullptr;
-
-} // namespace
-
-IDisplay* InstalledDisplay() {
-    return pInstalledDisplay;
-}
-
-void InstallDisplay(IDisplay* display) {
-    pInstalledDisplay = display;
-}
-
+// The screen of the installed display, else of the running dialog's, else of the one a dialog would open.
 Rect MainScreenBounds() {
-    if (IDisplay* display = pInstalledDisplay != nullptr ? pInstalledDisplay : ModalDisplay()) {
+    IDisplay* display = InstalledDisplay();
+    if (display == nullptr) {
+        display = ModalDisplay();
+    }
+    if (display != nullptr) {
         return display->ScreenBounds();
     }
     Rect screen{};
     return WindowScreenBounds(screen) ? screen : TerminalScreenBounds();
 }
+
+} // namespace
 
 GDHandle GetMainDevice() {
     static GDevice device;

@@ -1,9 +1,10 @@
 // Dialogs on the user's terminal: drawn on the alternate screen, keys read in raw mode. The terminal is
 // given back as it was on every way out, signals included. Without a terminal that this process may use,
 // the dialog's text goes to standard error and nobody is waited for.
+#include "platform/linux/TerminalDisplay.h"
+
 #include "platform/linux/DialogLayout.h"
 #include "platform/linux/DialogPicture.h"
-#include "platform/linux/DisplayAccess.h"
 #include "platform/linux/TerminalInput.h"
 
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "platform/linux/TerminalInput.h"
 
 #include "platform/Toolbox.h"
-#include "platform/linux/DisplayAccess.h"
+#include "platform/linux/TerminalDisplay.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,9 +1,10 @@
 // Dialogs as windows on an X display, drawn with cairo: the frame, the title bar the dialog is dragged by,
 // the texts and the buttons, at the position the dialog's bounds give on the screen. The window manager is
 // asked for an undecorated, modal dialog window that stays above, since the title bar is the dialog's own.
+#include "platform/linux/WindowDisplay.h"
+
 #include "platform/linux/DialogLayout.h"
 #include "platform/linux/DialogPainter.h"
-#include "platform/linux/DisplayAccess.h"
 #include "platform/linux/X11Library.h"
 
 #include <X11/keysym.h>

@@ -2,7 +2,10 @@
 #ifndef QUENFIELD_TESTS_DIALOGTESTSUPPORT_H
 #define QUENFIELD_TESTS_DIALOGTESTSUPPORT_H
 
+#include "platform/Dialogs.h"
 #include "platform/Display.h"
+#include "platform/Resources.h"
+#include "platform/Screen.h"
 #include "sdk/HostSuites.h"
 
 #include <cstring>

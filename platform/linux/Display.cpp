@@ -1,0 +1,28 @@
+// Which display a dialog opens: the one tests installed, else a window where there is an X display, else the
+// terminal, else stderr.
+#include "platform/Display.h"
+#include "platform/linux/Display.h"
+
+#include "platform/linux/TerminalDisplay.h"
+#include "platform/linux/WindowDisplay.h"
+
+namespace {
+
+IDisplay* pInstalledDisplay = nullptr;
+
+} // namespace
+
+IDisplay* InstalledDisplay() {
+    return pInstalledDisplay;
+}
+
+void InstallDisplay(IDisplay* display) {
+    pInstalledDisplay = display;
+}
+
+std::unique_ptr<IDisplay> OpenUserDisplay() {
+    if (std::unique_ptr<IDisplay> window = OpenWindowDisplay()) {
+        return window;
+    }
+    return OpenTerminalDisplay();
+}
