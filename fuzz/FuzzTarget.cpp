@@ -6,6 +6,7 @@
 #include "Environment.h"
 #include "Expected.h"
 #include "FuzzHost.h"
+#include "HostHandles.h"
 #include "Scenario.h"
 
 #include <cstdint>
@@ -260,14 +261,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const std::set<int> descriptorsAfter = OpenDescriptors();
             Require(descriptorsAfter == descriptors,
                     at + ": file descriptors differ: " + DescribeDescriptors(descriptors, descriptorsAfter));
-            Require(FuzzHost::LockedHandles() == 0, at + ": a handle was left locked");
+            Require(host::handles::Locked() == 0, at + ": a handle was left locked");
             CheckCall(s, setup, entries, host, selector, before, result, at);
             env.CheckOutside(at);
         }
         if (s.handles != HandleMode::Host && s.handles != HandleMode::LockFails) {
-            Require(FuzzHost::LiveHandles() == 0, "unusable handle routines were used");
+            Require(host::handles::Live() == 0, "unusable handle routines were used");
         }
     }
-    Require(FuzzHost::LiveHandles() == 0, "a handle of the host's outlived the session");
+    Require(host::handles::Live() == 0, "a handle of the host's outlived the session");
     return 0;
 }

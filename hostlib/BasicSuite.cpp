@@ -40,11 +40,35 @@ int32_t ReleaseSuite(const char* name, int32_t version) {
     return 0;
 }
 
+int32_t AcquireNothing(const char* /*name*/, int32_t /*version*/, const void** suite) {
+    if (suite != nullptr) {
+        *suite = nullptr;
+    }
+    return kSuiteNotFound;
+}
+
+int32_t ReleaseNothing(const char* /*name*/, int32_t /*version*/) {
+    return kSuiteNotFound;
+}
+
 } // namespace
 
 SPBasicSuite* Basic() {
     static SPBasicSuite basic{AcquireSuite, ReleaseSuite};
     return &basic;
+}
+
+SPBasicSuite* Offered(fuzz::SuiteMode mode) {
+    static SPBasicSuite refusing{AcquireNothing, ReleaseNothing};
+    switch (mode) {
+    case fuzz::SuiteMode::None:
+        return nullptr;
+    case fuzz::SuiteMode::Refusing:
+        return &refusing;
+    case fuzz::SuiteMode::UIHooks:
+        break;
+    }
+    return Basic();
 }
 
 int32_t Held() {

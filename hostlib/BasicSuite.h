@@ -3,6 +3,7 @@
 #define QUENFIELD_HOST_BASICSUITE_H
 
 #include "ExportInterface.h"
+#include "Scenario.h"
 
 namespace host::suites {
 
@@ -11,6 +12,8 @@ constexpr int32_t kSuiteNotFound = 1;
 
 // The same suite for the life of the process, so it outlives every module that holds a pointer to it.
 SPBasicSuite* Basic();
+// The basic suite a host of the given kind offers: none, one that refuses every suite, or Basic().
+SPBasicSuite* Offered(fuzz::SuiteMode mode);
 int32_t Held();            // acquisitions not yet released
 int32_t EventsProcessed(); // events passed to the UI hooks' processEvent
 

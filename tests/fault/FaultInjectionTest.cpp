@@ -5,11 +5,11 @@
 #include "DataGlobal.h"
 #include "ExportScene.h"
 #include "FakeCompanion.h"
+#include "HostHandles.h"
 #include "HostSession.h"
 #include "PluginModule.h"
 #include "ProcessState.h"
 #include "TestFiles.h"
-#include "TestHandles.h"
 #include "TestHost.h"
 
 #include <gtest/gtest.h>
@@ -69,7 +69,7 @@ TEST_P(NoMemoryForTheBuffer, GivesNoMemoryAndReleasesEverything) {
     EXPECT_TRUE(IsEmpty(host.Record().theRect32));
     EXPECT_TRUE(host.Requests().empty());
     EXPECT_FALSE(fs::exists(Folder() + "/" + c.file)) << "opened, then removed";
-    ASSERT_EQ(testhandles::Locks(session.Globals()), 0);
+    ASSERT_EQ(host::handles::Locks(session.Globals()), 0);
     const HandleProcs* procs = host.Record().handleProcs;
     const auto* globals = static_cast<const SGlobals*>(procs->lockProc(session.Globals(), false));
     ASSERT_NE(globals, nullptr);

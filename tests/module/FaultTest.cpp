@@ -2,11 +2,11 @@
 // the code for it, the file is closed, the region emptied, the globals unlocked and nothing is launched.
 #include "ExportScene.h"
 #include "FakeCompanion.h"
+#include "HostHandles.h"
 #include "HostSession.h"
 #include "PluginModule.h"
 #include "ProcessState.h"
 #include "TestFiles.h"
-#include "TestHandles.h"
 #include "TestHost.h"
 
 #include <gtest/gtest.h>
@@ -61,7 +61,7 @@ TEST_F(Fault, ADiskThatFillsUpMidExportGivesWriteFailedAndClosesTheFile) {
         report.Expect(host.Requests().size() == 5, "the export did not stop at the row that did not fit");
         report.Expect(!fs::exists(FileOf("Full.ppm")), "the partial file stayed");
         report.Expect(IsEmpty(host.Record().theRect32), "the region was not emptied");
-        report.Expect(testhandles::Locks(session.Globals()) == 0, "the globals were left locked");
+        report.Expect(host::handles::Locks(session.Globals()) == 0, "the globals were left locked");
         return report.Text();
     });
     EXPECT_EQ(failures, "");
@@ -80,7 +80,7 @@ TEST_F(Fault, AFileNameTakenByAFolderGivesOpenFailed) {
     EXPECT_EQ(testfiles::OpenDescriptors(), before);
     EXPECT_TRUE(host.Requests().empty());
     EXPECT_TRUE(IsEmpty(host.Record().theRect32));
-    EXPECT_EQ(testhandles::Locks(session.Globals()), 0);
+    EXPECT_EQ(host::handles::Locks(session.Globals()), 0);
     EXPECT_FALSE(Launched());
 }
 
@@ -115,7 +115,7 @@ TEST_F(Fault, AMissingParameterMidExportReleasesTheFileTheRegionAndTheGlobals) {
     EXPECT_EQ(session.Export(), exportErrMissingParameter);
     EXPECT_EQ(testfiles::OpenDescriptors(), before);
     EXPECT_TRUE(IsEmpty(host.Record().theRect32));
-    EXPECT_EQ(testhandles::Locks(session.Globals()), 0);
+    EXPECT_EQ(host::handles::Locks(session.Globals()), 0);
     EXPECT_FALSE(fs::exists(FileOf("Thrown.pfm"))) << "the exception's way out leaves no file either";
     EXPECT_FALSE(Launched());
 }

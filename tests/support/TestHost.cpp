@@ -1,7 +1,7 @@
 #include "TestHost.h"
 
+#include "HostHandles.h"
 #include "PluginModule.h"
-#include "TestHandles.h"
 
 #include <algorithm>
 #include <cstring>
@@ -183,7 +183,7 @@ std::vector<uint8_t> ExpectedFile(const Document& document) {
 }
 
 TestHost::TestHost(Document doc) : document(std::move(doc)) {
-    procs = testhandles::Procs();
+    procs = host::handles::Table();
     record.abortProc = CB_Abort;
     record.progressProc = CB_Progress;
     record.maxData = 10000000;
