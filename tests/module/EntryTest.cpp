@@ -36,7 +36,7 @@ protected:
 
     int16_t Call(int16_t selector) {
         result = 0x7777;
-        module.call(selector, &record, &data, &result);
+        module.Call(selector, &record, &data, &result);
         return result;
     }
 
@@ -50,10 +50,10 @@ protected:
 TEST_F(Entry, NullPointersWriteNothingWhateverTheSelector) {
     for (int16_t selector : {0, 1, 2, 3, 4, 7, -1}) {
         int16_t untouched = 0x1234;
-        module.call(selector, nullptr, &data, &untouched);
-        module.call(selector, &record, nullptr, &untouched);
+        module.Call(selector, nullptr, &data, &untouched);
+        module.Call(selector, &record, nullptr, &untouched);
         EXPECT_EQ(untouched, 0x1234) << "selector " << selector;
-        module.call(selector, &record, &data, nullptr);
+        module.Call(selector, &record, &data, nullptr);
     }
     EXPECT_EQ(data, 0);
 }
@@ -178,11 +178,11 @@ TEST_F(Entry, UnusableHandleRoutinesFallBackOnTheModulesOwnMemory) {
         intptr_t slot = 0;
         host::handles::ResetCreated();
         int16_t code = 0x7777;
-        module.call(exportSelectorContinue, &record, &slot, &code);
+        module.Call(exportSelectorContinue, &record, &slot, &code);
         EXPECT_EQ(code, exportErrParam);
         EXPECT_NE(slot, 0);
         EXPECT_EQ(host::handles::Created(), 0);
-        module.call(exportSelectorFinish, &record, &slot, &code);
+        module.Call(exportSelectorFinish, &record, &slot, &code);
         EXPECT_EQ(code, 0) << "the fallback block is found again on the next call";
     }
     record.handleProcs = &procs;

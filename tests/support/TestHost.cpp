@@ -234,7 +234,7 @@ void TestHost::ShortRowBytes(int32_t bytes) {
 int16_t TestHost::Call(const PluginModule& module, int16_t selector) {
     Activate();
     int16_t result = 0x7777;
-    module.call(selector, &record, &slot, &result);
+    module.Call(selector, &record, &slot, &result);
     return result;
 }
 

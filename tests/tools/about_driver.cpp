@@ -4,11 +4,11 @@
 // (the descriptors and threads the call left open) and exits 0 when the call returned 0 and every acquired
 // suite was released at unload.
 #include "ExportInterface.h"
+#include "PluginLibrary.h"
 #include "ProcessCounts.h"
 
 #include <cstdio>
 #include <cstring>
-#include <dlfcn.h>
 
 namespace {
 
@@ -47,24 +47,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s MODULE\n", argv[0]);
         return 2;
     }
-    void* module = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-        std::fprintf(stderr, "cannot load %s: %s\n", argv[1], dlerror());
-        return 2;
-    }
-    auto entry = reinterpret_cast<ExportPluginEntry>(dlsym(module, exportPluginEntryName));
-    if (entry == nullptr) {
-        std::fprintf(stderr, "%s has no %s: %s\n", argv[1], exportPluginEntryName, dlerror());
-        dlclose(module);
-        return 2;
-    }
-    AboutRecord about = {nullptr, &basicSuite};
     intptr_t data = 0;
     int16_t result = 0x7777;
-    const ProcessCounts before = CountProcess();
-    entry(exportSelectorAbout, &about, &data, &result);
-    const ProcessCounts after = CountProcess();
-    dlclose(module);
+    ProcessCounts before{};
+    ProcessCounts after{};
+    try {
+        const host::PluginLibrary module(argv[1]);
+        AboutRecord about = {nullptr, &basicSuite};
+        before = CountProcess();
+        module.Call(exportSelectorAbout, &about, &data, &result);
+        after = CountProcess();
+    } catch (const host::PluginLoadError& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 2;
+    }
     std::printf(
         "result=%d acquired=%d released=%d null_events=%d other_events=%d extra_fds=%d extra_threads=%d\n",
         result, acquired, released, nullEvents, otherEvents, after.fds - before.fds,
