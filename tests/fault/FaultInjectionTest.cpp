@@ -57,7 +57,7 @@ TEST_P(NoMemoryForTheBuffer, GivesNoMemoryAndReleasesEverything) {
     host.Record().theRect32 = rcSTALE_REGION;
     HostSession session(module, host);
     ASSERT_EQ(session.Call(exportSelectorPrepare), exportNoErr);
-    const auto before = testfiles::OpenDescriptors();
+    const auto before = host::OpenDescriptors();
 
     faults::FailAllocationsFrom(uiBUFFER_BYTES);
     const int16_t result = session.Call(exportSelectorStart);
@@ -65,7 +65,7 @@ TEST_P(NoMemoryForTheBuffer, GivesNoMemoryAndReleasesEverything) {
 
     EXPECT_EQ(result, exportErrNoMemory);
     EXPECT_EQ(faults::FailedAllocations(), 1u) << "the buffer's allocation was not the one that failed";
-    EXPECT_EQ(testfiles::OpenDescriptors(), before);
+    EXPECT_EQ(host::OpenDescriptors(), before);
     EXPECT_TRUE(IsEmpty(host.Record().theRect32));
     EXPECT_TRUE(host.Requests().empty());
     EXPECT_FALSE(fs::exists(Folder() + "/" + c.file)) << "opened, then removed";
@@ -92,7 +92,7 @@ TEST_F(FaultInjection, AFailedCloseGivesParamErrorRemovesTheFileAndLaunchesNothi
     document.FillPattern();
     TestHost host(document);
     HostSession session(module, host);
-    const auto before = testfiles::OpenDescriptors();
+    const auto before = host::OpenDescriptors();
 
     faults::FailClosesUnder(Folder() + "/");
     const int16_t result = session.Export();
@@ -100,7 +100,7 @@ TEST_F(FaultInjection, AFailedCloseGivesParamErrorRemovesTheFileAndLaunchesNothi
 
     EXPECT_EQ(result, exportErrParam);
     EXPECT_EQ(faults::FailedCloses(), 1u);
-    EXPECT_EQ(testfiles::OpenDescriptors(), before) << "the descriptor is gone all the same";
+    EXPECT_EQ(host::OpenDescriptors(), before) << "the descriptor is gone all the same";
     EXPECT_FALSE(fs::exists(Folder() + "/Unclosed.ppm")) << "the disk may have lost what close reported";
     EXPECT_TRUE(IsEmpty(host.Record().theRect32));
     EXPECT_FALSE(Launched());
