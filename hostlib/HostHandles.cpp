@@ -107,6 +107,12 @@ Boolean ValidHandle(Handle h) {
     return Find(h) != nullptr ? 1 : 0;
 }
 
+HandleProcs Spoilt(void (*spoil)(HandleProcs&)) {
+    HandleProcs table = Table();
+    spoil(table);
+    return table;
+}
+
 } // namespace
 
 HandleProcs* Procs() {
@@ -127,13 +133,11 @@ HandleProcs Table() {
     return *Procs();
 }
 
+// A table of its own for each kind, so that several kinds can be offered at once.
 HandleProcs* Offered(fuzz::HandleMode mode) {
-    static HandleProcs newer = Table();
-    static HandleProcs fewer = Table();
-    static HandleProcs lockless = Table();
-    newer.handleProcsVersion = 2;
-    fewer.numHandleProcs = 7;
-    lockless.lockProc = RefuseLock;
+    static HandleProcs newer = Spoilt([](HandleProcs& t) { t.handleProcsVersion = 2; });
+    static HandleProcs fewer = Spoilt([](HandleProcs& t) { t.numHandleProcs = 7; });
+    static HandleProcs lockless = Spoilt([](HandleProcs& t) { t.lockProc = RefuseLock; });
     switch (mode) {
     case fuzz::HandleMode::Host:
         return Procs();
