@@ -5,6 +5,7 @@
 #include <climits>
 #include <clocale>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
