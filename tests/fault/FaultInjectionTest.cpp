@@ -21,11 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testhost::Document;
-using testhost::HostSession;
-using testhost::IsEmpty;
-using testhost::rcSTALE_REGION;
-using testhost::TestHost;
 
 // The smallest conversion buffer holds 90,000 bytes of samples; nothing else an export allocates comes near.
 const size_t uiBUFFER_BYTES = 65536;
@@ -53,9 +48,9 @@ class NoMemoryForTheBuffer : public FaultInjection, public ::testing::WithParamI
 
 TEST_P(NoMemoryForTheBuffer, GivesNoMemoryAndReleasesEverything) {
     const BufferCase c = GetParam();
-    TestHost host(Document(c.mode, c.depth, 3, 8, 2, "NoMemory"));
-    host.Record().theRect32 = rcSTALE_REGION;
-    HostSession session(module, host);
+    testhost::TestHost host(testhost::Document(c.mode, c.depth, 3, 8, 2, "NoMemory"));
+    host.Record().theRect32 = testhost::rcSTALE_REGION;
+    testhost::HostSession session(module, host);
     ASSERT_EQ(session.Call(exportSelectorPrepare), exportNoErr);
     const auto before = host::OpenDescriptors();
 
@@ -66,7 +61,7 @@ TEST_P(NoMemoryForTheBuffer, GivesNoMemoryAndReleasesEverything) {
     EXPECT_EQ(result, exportErrNoMemory);
     EXPECT_EQ(faults::FailedAllocations(), 1u) << "the buffer's allocation was not the one that failed";
     EXPECT_EQ(host::OpenDescriptors(), before);
-    EXPECT_TRUE(IsEmpty(host.Record().theRect32));
+    EXPECT_TRUE(testhost::IsEmpty(host.Record().theRect32));
     EXPECT_TRUE(host.Requests().empty());
     EXPECT_FALSE(fs::exists(Folder() + "/" + c.file)) << "opened, then removed";
     ASSERT_EQ(host::handles::Locks(session.Globals()), 0);
@@ -88,10 +83,10 @@ INSTANTIATE_TEST_SUITE_P(EveryBuffer, NoMemoryForTheBuffer,
                          });
 
 TEST_F(FaultInjection, AFailedCloseGivesParamErrorRemovesTheFileAndLaunchesNothing) {
-    Document document(plugInModeGray16, 16, 2, 5, 3, "Unclosed");
+    testhost::Document document(plugInModeGray16, 16, 2, 5, 3, "Unclosed");
     document.FillPattern();
-    TestHost host(document);
-    HostSession session(module, host);
+    testhost::TestHost host(document);
+    testhost::HostSession session(module, host);
     const auto before = host::OpenDescriptors();
 
     faults::FailClosesUnder(Folder() + "/");
@@ -102,7 +97,7 @@ TEST_F(FaultInjection, AFailedCloseGivesParamErrorRemovesTheFileAndLaunchesNothi
     EXPECT_EQ(faults::FailedCloses(), 1u);
     EXPECT_EQ(host::OpenDescriptors(), before) << "the descriptor is gone all the same";
     EXPECT_FALSE(fs::exists(Folder() + "/Unclosed.ppm")) << "the disk may have lost what close reported";
-    EXPECT_TRUE(IsEmpty(host.Record().theRect32));
+    EXPECT_TRUE(testhost::IsEmpty(host.Record().theRect32));
     EXPECT_FALSE(Launched());
 }
 
