@@ -9,7 +9,7 @@
 namespace host {
 
 // Failures of checks made in a child, collected as text for the parent to report.
-class Report {
+class ChildReport {
 public:
     void Expect(bool ok, const std::string& what) {
         if (!ok) {

@@ -50,7 +50,7 @@ TEST_F(Fault, ADiskThatFillsUpMidExportGivesWriteFailedAndClosesTheFile) {
         // Beyond the limit write comes back short instead of the process being killed.
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit fileSize{limit, limit};
-        host::Report report;
+        host::ChildReport report;
         report.Expect(setrlimit(RLIMIT_FSIZE, &fileSize) == 0, "cannot limit the file size");
         TestHost host(document);
         host.Record().theRect32 = rcSTALE_REGION;
@@ -88,7 +88,7 @@ TEST_F(Fault, AFileNameTakenByAFolderGivesOpenFailed) {
 TEST_F(Fault, AReadOnlyExportFolderGivesOpenFailed) {
     MakeFolder(Folder());
     const std::string failures = host::RunInChild([&] {
-        host::Report report;
+        host::ChildReport report;
         if (geteuid() == 0) {
             report.Expect(host::BecomeNobody(scratch.Path()).empty(), "cannot leave root");
         }
@@ -130,7 +130,7 @@ TEST_F(Fault, AFileSizeLimitGivesWriteFailedNoSignalAndNoFile) {
     for (const rlim_t limit :
          {rlim_t(0), rlim_t(5), rlim_t(16), rlim_t(16 + 3 * 600), rlim_t(16 + 3 * 600 + 300)}) {
         const std::string failures = host::RunInChild([&] {
-            host::Report report;
+            host::ChildReport report;
             const rlimit fileSize{limit, RLIM_INFINITY};
             report.Expect(setrlimit(RLIMIT_FSIZE, &fileSize) == 0, "cannot limit the file size");
             TestHost host(document);
@@ -154,7 +154,7 @@ TEST_F(Fault, AFullDiskGivesWriteFailedAndItsSpaceBack) {
     document.FillPattern();
     const std::string tmp = scratch.Join("tmp");
     const std::string failures = host::RunInChild([&] {
-        host::Report report;
+        host::ChildReport report;
         if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             mount("tmpfs", tmp.c_str(), "tmpfs", 0, "size=32k,mode=0700") != 0) {
             return std::string("skip: cannot mount a small file system here");
@@ -229,7 +229,7 @@ TEST_F(Fault, AStaleEntryUnderTheFileNameIsReplacedOrFailsTheExport) {
     const std::string failures = host::RunInChild([&] {
         // An open that blocks ends the child, and the test with it.
         alarm(20);
-        host::Report report;
+        host::ChildReport report;
         if (geteuid() == 0) {
             report.Expect(host::BecomeNobody(scratch.Path()).empty(), "cannot leave root");
         }

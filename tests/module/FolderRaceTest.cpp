@@ -65,7 +65,7 @@ TEST_F(FolderRace, AFolderSwappedForALinkAfterTheCheckLeavesTheLinkedFolderAlone
     ASSERT_NE(swapper, -1);
     const std::string failures = host::RunInChild([&] {
         alarm(120);
-        host::Report report;
+        host::ChildReport report;
         if (geteuid() == 0) {
             report.Expect(host::BecomeNobody(scratch.Path()).empty(), "cannot leave root");
         }
