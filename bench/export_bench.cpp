@@ -12,8 +12,8 @@
 // or runs beside another's dirty pages; the side that goes first rotates. Only ratios measured in one run
 // mean anything on a shared machine.
 #include "ExportInterface.h"
+#include "PluginLibrary.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -147,35 +147,6 @@ Boolean NeverAbort() {
 
 void IgnoreProgress(int32_t, int32_t) {}
 
-class Module {
-public:
-    explicit Module(const std::string& path) {
-        handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle_ == nullptr) {
-            throw std::runtime_error("cannot load " + path + ": " + dlerror());
-        }
-        entry_ = reinterpret_cast<ExportPluginEntry>(dlsym(handle_, exportPluginEntryName));
-        if (entry_ == nullptr) {
-            dlclose(handle_);
-            throw std::runtime_error(path + " has no " exportPluginEntryName);
-        }
-    }
-    ~Module() { dlclose(handle_); }
-    Module(const Module&) = delete;
-    Module& operator=(const Module&) = delete;
-
-    int16_t Call(int16_t selector, ExportRecord* record) {
-        int16_t result = 0;
-        entry_(selector, record, &data_, &result);
-        return result;
-    }
-
-private:
-    void* handle_ = nullptr;
-    ExportPluginEntry entry_ = nullptr;
-    intptr_t data_ = 0; // the plug-in's globals live in its own fallback memory here
-};
-
 // Wall time, and the processor time of the whole process (the kernel's share of write included), which is
 // what the plug-in itself costs whatever the disk is doing meanwhile.
 struct Timing {
@@ -223,7 +194,7 @@ std::string ExportPath(const Settings& settings, const Case& c) {
     return settings.folder + "/QuenfieldImport/bench." + (c.depth == 32 ? "pfm" : "ppm");
 }
 
-Timing TimeExport(Module& module, const Case& c, Document& document, const Settings& settings) {
+Timing TimeExport(host::PluginLibrary& module, const Case& c, Document& document, const Settings& settings) {
     ExportRecord record = MakeRecord(c, settings);
     gDocument = &document;
     gRecord = &record;
@@ -338,7 +309,7 @@ void RemoveFiles(const std::vector<std::string>& paths) {
 
 // What every export costs whatever its size, mostly starting the companion: the median of 1 x 1 pixel
 // exports. Starting a process copies the host's page tables, so this grows with the memory the host holds.
-Timing FixedCost(Module& module, const Settings& settings) {
+Timing FixedCost(host::PluginLibrary& module, const Settings& settings) {
     Settings tiny = settings;
     tiny.width = 1;
     tiny.height = 1;
@@ -356,7 +327,7 @@ Timing FixedCost(Module& module, const Settings& settings) {
     return Timing{Median(exports, &Timing::wall), Median(exports, &Timing::cpu)};
 }
 
-void RunCase(Module& module, const Case& c, const Settings& settings) {
+void RunCase(host::PluginLibrary& module, const Case& c, const Settings& settings) {
     Document document(c, settings.width, settings.height);
     const std::string exportPath = ExportPath(settings, c);
     const std::string floorPath = settings.folder + "/floor.bin";
@@ -448,7 +419,7 @@ int main(int argc, char** argv) {
         const Settings settings = ParseArguments(argc, argv);
         ::setenv("TMPDIR", settings.folder.c_str(), 1);
         RegisterIdleCompanion(settings.folder);
-        Module module(settings.module);
+        host::PluginLibrary module(settings.module);
         // On a shared machine the load says how far the wall times can be trusted; the cpu ratios hold
         // better.
         double load[1] = {-1.0};

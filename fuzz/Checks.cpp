@@ -14,20 +14,6 @@ void Require(bool ok, const std::string& what) {
     }
 }
 
-std::set<int> OpenDescriptors() {
-    std::set<int> fds;
-    DIR* dir = opendir("/proc/self/fd");
-    Require(dir != nullptr, "cannot list /proc/self/fd");
-    while (const dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] != '.') {
-            fds.insert(std::atoi(entry->d_name));
-        }
-    }
-    fds.erase(dirfd(dir));
-    closedir(dir);
-    return fds;
-}
-
 std::set<std::string> FolderNames(const std::string& folder) {
     std::set<std::string> names;
     DIR* dir = opendir(folder.c_str());

@@ -10,9 +10,6 @@ namespace fuzz {
 
 void Require(bool ok, const std::string& what);
 
-// The process's open file descriptors.
-std::set<int> OpenDescriptors();
-
 // Names in a folder, "." and ".." left out; empty for a missing folder.
 std::set<std::string> FolderNames(const std::string& folder);
 

@@ -31,10 +31,6 @@ public:
     const std::vector<ProgressReport>& Progress() const { return progress; }
     void ClearLog();
 
-    // Handles made through this host's routines and still alive, and those of them still locked.
-    static int32_t LiveHandles();
-    static int32_t LockedHandles();
-
     int16_t Deliver();
     Boolean Abort();
     void Report(int32_t done, int32_t total);
@@ -42,7 +38,6 @@ public:
 private:
     const Scenario& scenario;
     ExportRecord record{};
-    HandleProcs procs{};
     intptr_t slot = 0;
     std::unique_ptr<uint8_t[]> delivery;
     Action lastAction;

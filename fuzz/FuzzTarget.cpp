@@ -6,6 +6,8 @@
 #include "Environment.h"
 #include "Expected.h"
 #include "FuzzHost.h"
+#include "HostHandles.h"
+#include "ProcessState.h"
 #include "Scenario.h"
 
 #include <cstdint>
@@ -32,23 +34,6 @@ std::string Describe(int16_t selector, size_t call) {
 std::vector<uint8_t> ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string DescribeDescriptors(const std::set<int>& before, const std::set<int>& after) {
-    std::string text;
-    for (int fd : after) {
-        if (before.count(fd) == 0) {
-            std::error_code ignored;
-            text += "opened " + std::to_string(fd) + " -> " +
-                    fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ignored).string() + "; ";
-        }
-    }
-    for (int fd : before) {
-        if (after.count(fd) == 0) {
-            text += "closed " + std::to_string(fd) + "; ";
-        }
-    }
-    return text;
 }
 
 bool SameRegion(const Region& a, const Region& b) {
@@ -248,7 +233,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (size_t call = 0; call < s.selectors.size(); ++call) {
             const int16_t selector = s.selectors[call];
             const std::string at = Describe(selector, call);
-            const std::set<int> descriptors = OpenDescriptors();
+            const auto descriptors = host::OpenDescriptors();
             const std::set<std::string> entries = FolderNames(setup.exportFolder);
             const ExportRecord before = host.Record();
             host.ClearLog();
@@ -257,17 +242,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 const FileSizeLimit limit(selector == exportSelectorStart ? s.sizeLimit : -1);
                 result = host.Call(selector);
             }
-            const std::set<int> descriptorsAfter = OpenDescriptors();
-            Require(descriptorsAfter == descriptors,
-                    at + ": file descriptors differ: " + DescribeDescriptors(descriptors, descriptorsAfter));
-            Require(FuzzHost::LockedHandles() == 0, at + ": a handle was left locked");
+            const std::string descriptorChange =
+                host::DescriptorDifference(descriptors, host::OpenDescriptors());
+            Require(descriptorChange.empty(), at + ": " + descriptorChange);
+            Require(host::handles::Locked() == 0, at + ": a handle was left locked");
             CheckCall(s, setup, entries, host, selector, before, result, at);
             env.CheckOutside(at);
         }
         if (s.handles != HandleMode::Host && s.handles != HandleMode::LockFails) {
-            Require(FuzzHost::LiveHandles() == 0, "unusable handle routines were used");
+            Require(host::handles::Live() == 0, "unusable handle routines were used");
         }
     }
-    Require(FuzzHost::LiveHandles() == 0, "a handle of the host's outlived the session");
+    Require(host::handles::Live() == 0, "a handle of the host's outlived the session");
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "HostHandles.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_set>
@@ -19,13 +20,17 @@ std::unordered_set<Handle>& Registry() {
     return registry;
 }
 
+int32_t created = 0;
+MisuseReport misuse = nullptr;
+
 Handle Find(Handle h) {
     return h != nullptr && Registry().count(h) != 0 ? h : nullptr;
 }
 
-// malloc(0) may answer null; every live handle owns a real block.
+// Zeroed, so that what a plug-in reads before it writes is the same in every run; calloc(0) may answer
+// null, and every live handle owns a real block.
 void* Allocate(int32_t size) {
-    return std::malloc(size > 0 ? static_cast<size_t>(size) : 1);
+    return std::calloc(size > 0 ? static_cast<size_t>(size) : 1, 1);
 }
 
 Handle NewHandle(int32_t size) {
@@ -38,6 +43,7 @@ Handle NewHandle(int32_t size) {
     }
     auto* h = new ExportOpaqueHandle{block, size, 0};
     Registry().insert(h);
+    ++created;
     return h;
 }
 
@@ -81,9 +87,15 @@ void* LockHandle(Handle h, Boolean /*moveHigh*/) {
     return h->block;
 }
 
+void* RefuseLock(Handle /*h*/, Boolean /*moveHigh*/) {
+    return nullptr;
+}
+
 void UnlockHandle(Handle h) {
     if (Find(h) != nullptr && h->locks > 0) {
         --h->locks;
+    } else if (misuse != nullptr) {
+        misuse("unlock of a handle that is not locked");
     }
 }
 
@@ -93,6 +105,12 @@ int32_t CountHandles() {
 
 Boolean ValidHandle(Handle h) {
     return Find(h) != nullptr ? 1 : 0;
+}
+
+HandleProcs Spoilt(void (*spoil)(HandleProcs&)) {
+    HandleProcs table = Table();
+    spoil(table);
+    return table;
 }
 
 } // namespace
@@ -111,16 +129,61 @@ HandleProcs* Procs() {
     return &procs;
 }
 
+HandleProcs Table() {
+    return *Procs();
+}
+
+// A table of its own for each kind, so that several kinds can be offered at once.
+HandleProcs* Offered(fuzz::HandleMode mode) {
+    static HandleProcs newer = Spoilt([](HandleProcs& t) { t.handleProcsVersion = 2; });
+    static HandleProcs fewer = Spoilt([](HandleProcs& t) { t.numHandleProcs = 7; });
+    static HandleProcs lockless = Spoilt([](HandleProcs& t) { t.lockProc = RefuseLock; });
+    switch (mode) {
+    case fuzz::HandleMode::Host:
+        return Procs();
+    case fuzz::HandleMode::None:
+        return nullptr;
+    case fuzz::HandleMode::WrongVersion:
+        return &newer;
+    case fuzz::HandleMode::TooFewRoutines:
+        return &fewer;
+    case fuzz::HandleMode::LockFails:
+        return &lockless;
+    }
+    return nullptr;
+}
+
 bool IsValid(Handle h) {
     return Find(h) != nullptr;
+}
+
+void Dispose(Handle h) {
+    DisposeHandle(h);
 }
 
 int32_t Live() {
     return CountHandles();
 }
 
+int32_t Locked() {
+    return static_cast<int32_t>(
+        std::count_if(Registry().begin(), Registry().end(), [](Handle h) { return h->locks > 0; }));
+}
+
 int32_t Locks(Handle h) {
     return Find(h) != nullptr ? h->locks : 0;
+}
+
+int32_t Created() {
+    return created;
+}
+
+void ResetCreated() {
+    created = 0;
+}
+
+void OnMisuse(MisuseReport report) {
+    misuse = report;
 }
 
 } // namespace host::handles

@@ -27,7 +27,12 @@ public:
     // One call of the entry point with the data slot this module keeps; returns the call's result.
     int16_t Call(int16_t selector, void* paramBlock);
     const std::filesystem::path& Path() const { return path_; }
-    // The entry point itself, for a caller that keeps its own data slot and result (a validator).
+    // One call for a caller that keeps its own data slot and result (a validator, a test host); either may be
+    // null, as a broken host passes them.
+    void Call(int16_t selector, void* paramBlock, intptr_t* data, int16_t* result) const {
+        entry_(selector, paramBlock, data, result);
+    }
+    // The entry point itself, for a caller that hands it on.
     ExportPluginEntry Entry() const { return entry_; }
 
 private:

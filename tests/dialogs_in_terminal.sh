@@ -7,6 +7,7 @@ unset DISPLAY
 about_driver=$1
 module=$2
 alert_driver=$3
+. "$(dirname "$0")/dialogs_common.sh"
 
 work=$(mktemp -d)
 socket="$work/tmux.sock"
@@ -18,20 +19,8 @@ trap cleanup EXIT INT TERM
 
 fail() {
     echo "FAIL: $*" >&2
-    for file in "$work"/*.out "$work"/*.err "$work"/screen; do
-        [ -f "$file" ] && { echo "--- $file" >&2; cat "$file" >&2; }
-    done
+    show_files "$work"/*.out "$work"/*.err "$work"/screen
     exit 1
-}
-
-# Polls for up to 30 seconds (the sanitizer build starts slowly) until the command succeeds.
-wait_for() {
-    tries=0
-    until "$@"; do
-        tries=$((tries + 1))
-        [ $tries -ge 300 ] && return 1
-        sleep 0.1
-    done
 }
 
 screen_shows() {

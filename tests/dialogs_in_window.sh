@@ -6,6 +6,7 @@ set -eu
 about_driver=$1
 module=$2
 alert_driver=$3
+. "$(dirname "$0")/dialogs_common.sh"
 # In the sanitizer build: the font caches of the X libraries are not leaks of ours.
 LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/x11-libraries.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 export LSAN_OPTIONS
@@ -24,24 +25,12 @@ trap "exit 1" INT TERM HUP PIPE
 
 fail() {
     echo "FAIL: $*" >&2
-    for file in "$work"/*.out "$work"/*.err; do
-        [ -f "$file" ] && { echo "--- $file" >&2; cat "$file" >&2; }
-    done
+    show_files "$work"/*.out "$work"/*.err
     if [ -f "$work/shot.png" ]; then
         cp "$work/shot.png" "${TMPDIR:-/tmp}/dialogs_in_window-failed.png"
         echo "screenshot: ${TMPDIR:-/tmp}/dialogs_in_window-failed.png" >&2
     fi
     exit 1
-}
-
-# Polls for up to 30 seconds (the sanitizer build starts slowly) until the command succeeds.
-wait_for() {
-    tries=0
-    until "$@"; do
-        tries=$((tries + 1))
-        [ $tries -ge 300 ] && return 1
-        sleep 0.1
-    done
 }
 
 # A fresh local X connection is now and then refused in some sandboxes: the X tools are retried.

@@ -1,5 +1,6 @@
 // OpenEXR through the library's scanline interface (tiled files too: the library assembles their rows). Rows
 // are read a block at a time, the size of the file's own compression blocks; half samples become float.
+#include "BandRows.h"
 #include "OpenImage.h"
 
 #include <ImfChannelList.h>
@@ -46,18 +47,10 @@ public:
     const DocumentInfo& Info() const override { return info_; }
 
     const void* Row(uint32_t y) override {
-        const uint32_t block = y / blockRows_;
-        if (block != loadedBlock_) {
-            loadedBlock_ = kNoBlock;
-            LoadBlock(block);
-            loadedBlock_ = block;
-        }
-        return block_.data() + size_t(y % blockRows_) * info_.RowBytes();
+        return block_.Row(y, [this](uint32_t block) { LoadBlock(block); });
     }
 
 private:
-    static constexpr uint32_t kNoBlock = UINT32_MAX;
-
     void ReadLayout(const Imf::Header& header) {
         if (header.hasType() && Imf::isDeepData(header.type())) {
             throw ImageError("deep OpenEXR images are not supported");
@@ -92,7 +85,7 @@ private:
         info_.sample = SampleType::Float32;
         info_.channels = static_cast<uint16_t>(names_.size());
         blockRows_ = std::min(BlockRows(header.compression()), info_.height);
-        block_.resize(size_t(blockRows_) * info_.RowBytes());
+        block_.Resize(blockRows_, info_.RowBytes());
     }
 
     void LoadBlock(uint32_t block) {
@@ -103,7 +96,7 @@ private:
         Imf::FrameBuffer frame;
         for (size_t c = 0; c < names_.size(); ++c) {
             // The library converts half to float as it fills the slice.
-            frame.insert(names_[c], Imf::Slice::Make(Imf::FLOAT, block_.data() + c * sizeof(float),
+            frame.insert(names_[c], Imf::Slice::Make(Imf::FLOAT, block_.Data() + c * sizeof(float),
                                                      Imath::V2i(origin_.x, firstRow), info_.width, rows,
                                                      pixelBytes, info_.RowBytes()));
         }
@@ -121,8 +114,7 @@ private:
     Imath::V2i origin_;
     std::vector<std::string> names_;
     uint32_t blockRows_ = 1;
-    uint32_t loadedBlock_ = kNoBlock;
-    std::vector<unsigned char> block_;
+    BandRows block_;
 };
 
 } // namespace

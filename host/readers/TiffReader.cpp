@@ -2,6 +2,7 @@
 // rows around the current one is held. Planar-separate files are interleaved band by band. Gray below 8 bits,
 // white-is-zero gray and palette colour go through libtiff's own RGBA transform, strip by strip, into 8-bit
 // gray or RGB.
+#include "BandRows.h"
 #include "OpenImage.h"
 
 #include <tiffio.h>
@@ -70,18 +71,10 @@ public:
     uint32_t Pages() const { return pages_; }
 
     const void* Row(uint32_t y) override {
-        const uint32_t band = y / bandRows_;
-        if (band != loadedBand_) {
-            loadedBand_ = kNoBand;
-            LoadBand(band);
-            loadedBand_ = band;
-        }
-        return band_.data() + size_t(y % bandRows_) * info_.RowBytes();
+        return band_.Row(y, [this](uint32_t band) { LoadBand(band); });
     }
 
 private:
-    static constexpr uint32_t kNoBand = UINT32_MAX;
-
     std::string TakeError() {
         std::string error = lastError_.empty() ? "unknown libtiff error" : lastError_;
         lastError_.clear();
@@ -228,7 +221,7 @@ private:
                              " are too large to read a band of " + std::to_string(bandRows_) +
                              " rows at a time");
         }
-        band_.resize(bandBytes);
+        band_.Resize(bandRows_, info_.RowBytes());
         raster_.resize(rasterBytes / sizeof(uint32_t));
         const tmsize_t chunk = rgba_       ? 0
                                : tiled_    ? TIFFTileSize(tiff_)
@@ -246,7 +239,7 @@ private:
         if (rgba_) {
             LoadRgbaStrip(band);
         } else if (scanlines_) {
-            if (TIFFReadScanline(tiff_, band_.data(), band, 0) < 0) {
+            if (TIFFReadScanline(tiff_, band_.Data(), band, 0) < 0) {
                 throw ImageError("row " + std::to_string(band) + " cannot be read: " + TakeError());
             }
         } else if (tiled_) {
@@ -264,7 +257,7 @@ private:
         }
         const bool gray = info_.color == ColorModel::Gray;
         const bool alpha = info_.channels == (gray ? 2 : 4);
-        unsigned char* out = band_.data();
+        unsigned char* out = band_.Data();
         for (uint32_t r = 0; r < rows; ++r) {
             const uint32_t* in = raster_.data() + size_t(rows - 1 - r) * info_.width;
             for (uint32_t x = 0; x < info_.width; ++x) {
@@ -291,7 +284,7 @@ private:
         const uint32_t rows = RowsInBand(band);
         const size_t sampleBytes = BytesPerSample(info_.sample);
         if (!separate_) {
-            ReadStrip(TIFFComputeStrip(tiff_, band * bandRows_, 0), band_.data(),
+            ReadStrip(TIFFComputeStrip(tiff_, band * bandRows_, 0), band_.Data(),
                       tmsize_t(rows) * tmsize_t(info_.RowBytes()));
             return;
         }
@@ -299,7 +292,7 @@ private:
         for (uint16_t s = 0; s < info_.channels; ++s) {
             ReadStrip(TIFFComputeStrip(tiff_, band * bandRows_, s), scratch_.data(),
                       tmsize_t(pixels * sampleBytes));
-            Interleave(scratch_.data(), s, pixels, band_.data());
+            Interleave(scratch_.data(), s, pixels, band_.Data());
         }
     }
 
@@ -329,7 +322,7 @@ private:
                 }
                 for (uint32_t r = 0; r < rows; ++r) {
                     unsigned char* out =
-                        band_.data() + size_t(r) * info_.RowBytes() + size_t(left) * pixelBytes;
+                        band_.Data() + size_t(r) * info_.RowBytes() + size_t(left) * pixelBytes;
                     if (separate_) {
                         Interleave(scratch_.data() + size_t(r) * tileWidth_ * sampleBytes, s, columns, out);
                     } else {
@@ -351,8 +344,7 @@ private:
     uint32_t pages_ = 1;
     uint32_t bandRows_ = 1;
     uint32_t tileWidth_ = 0;
-    uint32_t loadedBand_ = kNoBand;
-    std::vector<unsigned char> band_;
+    BandRows band_;
     std::vector<unsigned char> scratch_;
     std::vector<uint32_t> raster_;
 };

@@ -68,53 +68,6 @@ Document ToDocument(const Scenario& s) {
     return d;
 }
 
-void* RefusingLock(Handle, Boolean) {
-    return nullptr;
-}
-
-HandleProcs* Handles(fuzz::HandleMode mode) {
-    static HandleProcs procs;
-    procs = *host::handles::Procs();
-    switch (mode) {
-    case fuzz::HandleMode::Host:
-        return host::handles::Procs();
-    case fuzz::HandleMode::None:
-        return nullptr;
-    case fuzz::HandleMode::WrongVersion:
-        procs.handleProcsVersion = 2;
-        break;
-    case fuzz::HandleMode::TooFewRoutines:
-        procs.numHandleProcs = 7;
-        break;
-    case fuzz::HandleMode::LockFails:
-        procs.lockProc = RefusingLock;
-        break;
-    }
-    return &procs;
-}
-
-int32_t AcquireNothing(const char*, int32_t, const void** suite) {
-    *suite = nullptr;
-    return host::suites::kSuiteNotFound;
-}
-
-int32_t ReleaseNothing(const char*, int32_t) {
-    return host::suites::kSuiteNotFound;
-}
-
-SPBasicSuite* Suite(fuzz::SuiteMode mode) {
-    static SPBasicSuite refusing{AcquireNothing, ReleaseNothing};
-    switch (mode) {
-    case fuzz::SuiteMode::None:
-        return nullptr;
-    case fuzz::SuiteMode::Refusing:
-        return &refusing;
-    case fuzz::SuiteMode::UIHooks:
-        break;
-    }
-    return host::suites::Basic();
-}
-
 void Arrange(const Sandbox& sandbox, const Scenario& s, const Document& document) {
     if (s.folder == fuzz::FolderState::Absent) {
         return;
@@ -194,8 +147,8 @@ void PlayCalls(ExportPluginEntry entry, const FuzzCase& c, const Sandbox& sandbo
     r.maxData = s.maxData;
     r.HostSupports32BitCoordinates = s.hostSupports32Bit;
     r.PluginUsing32BitCoordinates = s.pluginUsing32Bit;
-    r.handleProcs = Handles(s.handles);
-    r.sSPBasic = Suite(s.suite);
+    r.handleProcs = host::handles::Offered(s.handles);
+    r.sSPBasic = host::suites::Offered(s.suite);
     r.advanceState = s.advanceState ? r.advanceState : nullptr;
     r.progressProc = s.progressProc ? r.progressProc : nullptr;
     r.abortProc = s.abortProc ? r.abortProc : nullptr;

@@ -1,17 +1,8 @@
 #include "Json.h"
 
-#include <cstdio>
+#include "Format.h"
 
 namespace validate {
-namespace {
-
-std::string Escaped(unsigned code) {
-    char text[8];
-    std::snprintf(text, sizeof text, "\\u%04x", code);
-    return text;
-}
-
-} // namespace
 
 size_t Utf8Length(const std::string& text, size_t i) {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
@@ -40,11 +31,11 @@ std::string JsonString(const std::string& text) {
         } else if (c == '\t') {
             out += "\\t";
         } else if (c < 0x20 || c == 0x7F) {
-            out += Escaped(c);
+            out += Format("\\u%04x", unsigned(c));
         } else if (c >= 0x80) {
             const size_t length = Utf8Length(text, i);
             // A stray byte stands as the character of the same number.
-            out += length == 0 ? Escaped(c) : text.substr(i, length);
+            out += length == 0 ? Format("\\u%04x", unsigned(c)) : text.substr(i, length);
             i += length == 0 ? 1 : length;
             continue;
         } else {
@@ -60,13 +51,12 @@ std::string ResultsJson(const RunInfo& info, const std::vector<CheckReport>& rep
     std::string checks;
     for (const CheckReport& r : reports) {
         ++counts[int(r.verdict.outcome)];
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.3f", r.seconds);
         checks += std::string(checks.empty() ? "" : ",") + "\n    {\"name\": " + JsonString(r.name) +
                   ", \"level\": " + JsonString(LevelName(r.level)) +
                   ", \"description\": " + JsonString(r.description) +
                   ", \"outcome\": " + JsonString(OutcomeName(r.verdict.outcome)) +
-                  ", \"detail\": " + JsonString(r.verdict.detail) + ", \"seconds\": " + seconds + "}";
+                  ", \"detail\": " + JsonString(r.verdict.detail) +
+                  ", \"seconds\": " + Format("%.3f", r.seconds) + "}";
     }
     return "{\n  \"schemaVersion\": " + std::to_string(kJsonSchemaVersion) +
            ",\n  \"validatorVersion\": " + JsonString(info.version) +

@@ -1,19 +1,12 @@
 #include "Junit.h"
 
+#include "Format.h"
 #include "Json.h"
-
-#include <cstdio>
 
 namespace validate {
 namespace {
 
 const char* const kReplacement = "\xEF\xBF\xBD";
-
-std::string Time(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", seconds);
-    return text;
-}
 
 std::string Attribute(const std::string& name, const std::string& value) {
     return " " + name + "=\"" + XmlText(value) + "\"";
@@ -90,7 +83,7 @@ std::string ResultsJunit(const RunInfo& info, const std::vector<CheckReport>& re
         seconds += r.seconds;
         cases += "    <testcase" + Attribute("name", r.name) +
                  Attribute("classname", std::string("validate.") + LevelName(r.level)) +
-                 Attribute("time", Time(r.seconds));
+                 Attribute("time", Format("%.3f", r.seconds));
         const std::string verdict = VerdictElement(r);
         cases += verdict.empty() ? "/>\n" : ">\n" + verdict + "    </testcase>\n";
     }
@@ -98,7 +91,7 @@ std::string ResultsJunit(const RunInfo& info, const std::vector<CheckReport>& re
                                Attribute("failures", std::to_string(counts[int(Outcome::Failed)])) +
                                Attribute("errors", std::to_string(counts[int(Outcome::Crashed)])) +
                                Attribute("skipped", std::to_string(counts[int(Outcome::Skipped)])) +
-                               Attribute("time", Time(seconds));
+                               Attribute("time", Format("%.3f", seconds));
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites" +
            Attribute("name", "quenfield-export validate") + totals + ">\n  <testsuite" +
            Attribute("name", info.plugin) + totals + ">\n    <properties>\n" +

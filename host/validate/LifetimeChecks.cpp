@@ -19,6 +19,8 @@
 namespace validate {
 namespace {
 
+using host::ProcessState;
+
 constexpr int kLoads = 50;
 
 Document ForLoad(int load) {

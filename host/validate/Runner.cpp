@@ -1,5 +1,6 @@
 #include "Runner.h"
 
+#include "Format.h"
 #include "PluginLibrary.h"
 
 #include <algorithm>
@@ -198,9 +199,7 @@ Verdict Kill(const Running& run, double timeoutSeconds) {
     kill(-run.child, SIGKILL);
     kill(run.child, SIGKILL);
     waitpid(run.child, nullptr, 0);
-    char limit[32];
-    std::snprintf(limit, sizeof limit, "%g", timeoutSeconds);
-    return {Outcome::Crashed, std::string("timed out: killed after ") + limit + " s" +
+    return {Outcome::Crashed, "timed out: killed after " + Format("%g", timeoutSeconds) + " s" +
                                   LogTail(run.context.scratch / "output.log")};
 }
 

@@ -167,16 +167,13 @@ void HandleDiscipline(const CheckContext& context) {
 void GlobalsOwnMemory(const CheckContext& context) {
     Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
-    HandleProcs newer = *host::handles::Procs();
-    newer.handleProcsVersion = 2;
-    HandleProcs fewer = *host::handles::Procs();
-    fewer.numHandleProcs = 7;
-    HandleProcs noNew = *host::handles::Procs();
+    HandleProcs noNew = host::handles::Table();
     noNew.newProc = nullptr;
-    const std::pair<const char*, HandleProcs*> tables[] = {{"no handleProcs", nullptr},
-                                                           {"handleProcsVersion 2", &newer},
-                                                           {"7 handle routines", &fewer},
-                                                           {"no newProc", &noNew}};
+    const std::pair<const char*, HandleProcs*> tables[] = {
+        {"no handleProcs", nullptr},
+        {"handleProcsVersion 2", host::handles::Offered(fuzz::HandleMode::WrongVersion)},
+        {"7 handle routines", host::handles::Offered(fuzz::HandleMode::TooFewRoutines)},
+        {"no newProc", &noNew}};
     for (const auto& [what, procs] : tables) {
         FreshFolder(sandbox);
         const int32_t before = host::handles::Live();

@@ -1,13 +1,13 @@
 #include "ValidateCommand.h"
 
 #include "Documents.h"
+#include "Format.h"
 #include "Fuzz.h"
 #include "Json.h"
 #include "Junit.h"
 #include "Runner.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <random>
@@ -15,12 +15,6 @@
 
 namespace validate {
 namespace {
-
-std::string Seconds(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f s", seconds);
-    return text;
-}
 
 std::string Summary(const std::vector<CheckReport>& reports) {
     int counts[4] = {};
@@ -65,7 +59,7 @@ bool WriteReport(const std::string& path, const std::string& text) {
 
 void PrintReport(const CheckReport& r) {
     std::cout << OutcomeName(r.verdict.outcome) << "  " << r.name << " [" << LevelName(r.level) << "] ("
-              << Seconds(r.seconds) << ")";
+              << Format("%.2f s", r.seconds) << ")";
     if (!r.verdict.detail.empty()) {
         std::cout << ": " << r.verdict.detail;
     }

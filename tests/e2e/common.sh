@@ -20,11 +20,7 @@ export TMPDIR="$WORK/tmp" XDG_DATA_HOME="$WORK/data" XDG_DATA_DIRS="$WORK/nodata
 # No session bus: nothing of the launch may depend on one.
 unset DBUS_SESSION_BUS_ADDRESS
 
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../checks.sh"
 
 # Waits up to 20 s for a file to appear.
 await_file() {
@@ -33,12 +29,4 @@ await_file() {
         sleep 0.1
     done
     return 1
-}
-
-finish() {
-    if [ "$failures" -ne 0 ]; then
-        echo "$failures check(s) failed" >&2
-        exit 1
-    fi
-    echo "all checks passed"
 }

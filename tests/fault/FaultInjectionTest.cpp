@@ -5,11 +5,11 @@
 #include "DataGlobal.h"
 #include "ExportScene.h"
 #include "FakeCompanion.h"
+#include "HostHandles.h"
 #include "HostSession.h"
 #include "PluginModule.h"
 #include "ProcessState.h"
 #include "TestFiles.h"
-#include "TestHandles.h"
 #include "TestHost.h"
 
 #include <gtest/gtest.h>
@@ -21,11 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testhost::Document;
-using testhost::HostSession;
-using testhost::IsEmpty;
-using testhost::rcSTALE_REGION;
-using testhost::TestHost;
 
 // The smallest conversion buffer holds 90,000 bytes of samples; nothing else an export allocates comes near.
 const size_t uiBUFFER_BYTES = 65536;
@@ -53,11 +48,11 @@ class NoMemoryForTheBuffer : public FaultInjection, public ::testing::WithParamI
 
 TEST_P(NoMemoryForTheBuffer, GivesNoMemoryAndReleasesEverything) {
     const BufferCase c = GetParam();
-    TestHost host(Document(c.mode, c.depth, 3, 8, 2, "NoMemory"));
-    host.Record().theRect32 = rcSTALE_REGION;
-    HostSession session(module, host);
+    testhost::TestHost host(testhost::Document(c.mode, c.depth, 3, 8, 2, "NoMemory"));
+    host.Record().theRect32 = testhost::rcSTALE_REGION;
+    testhost::HostSession session(module, host);
     ASSERT_EQ(session.Call(exportSelectorPrepare), exportNoErr);
-    const auto before = testfiles::OpenDescriptors();
+    const auto before = host::OpenDescriptors();
 
     faults::FailAllocationsFrom(uiBUFFER_BYTES);
     const int16_t result = session.Call(exportSelectorStart);
@@ -65,11 +60,11 @@ TEST_P(NoMemoryForTheBuffer, GivesNoMemoryAndReleasesEverything) {
 
     EXPECT_EQ(result, exportErrNoMemory);
     EXPECT_EQ(faults::FailedAllocations(), 1u) << "the buffer's allocation was not the one that failed";
-    EXPECT_EQ(testfiles::OpenDescriptors(), before);
-    EXPECT_TRUE(IsEmpty(host.Record().theRect32));
+    EXPECT_EQ(host::OpenDescriptors(), before);
+    EXPECT_TRUE(testhost::IsEmpty(host.Record().theRect32));
     EXPECT_TRUE(host.Requests().empty());
     EXPECT_FALSE(fs::exists(Folder() + "/" + c.file)) << "opened, then removed";
-    ASSERT_EQ(testhandles::Locks(session.Globals()), 0);
+    ASSERT_EQ(host::handles::Locks(session.Globals()), 0);
     const HandleProcs* procs = host.Record().handleProcs;
     const auto* globals = static_cast<const SGlobals*>(procs->lockProc(session.Globals(), false));
     ASSERT_NE(globals, nullptr);
@@ -88,11 +83,11 @@ INSTANTIATE_TEST_SUITE_P(EveryBuffer, NoMemoryForTheBuffer,
                          });
 
 TEST_F(FaultInjection, AFailedCloseGivesParamErrorRemovesTheFileAndLaunchesNothing) {
-    Document document(plugInModeGray16, 16, 2, 5, 3, "Unclosed");
+    testhost::Document document(plugInModeGray16, 16, 2, 5, 3, "Unclosed");
     document.FillPattern();
-    TestHost host(document);
-    HostSession session(module, host);
-    const auto before = testfiles::OpenDescriptors();
+    testhost::TestHost host(document);
+    testhost::HostSession session(module, host);
+    const auto before = host::OpenDescriptors();
 
     faults::FailClosesUnder(Folder() + "/");
     const int16_t result = session.Export();
@@ -100,9 +95,9 @@ TEST_F(FaultInjection, AFailedCloseGivesParamErrorRemovesTheFileAndLaunchesNothi
 
     EXPECT_EQ(result, exportErrParam);
     EXPECT_EQ(faults::FailedCloses(), 1u);
-    EXPECT_EQ(testfiles::OpenDescriptors(), before) << "the descriptor is gone all the same";
+    EXPECT_EQ(host::OpenDescriptors(), before) << "the descriptor is gone all the same";
     EXPECT_FALSE(fs::exists(Folder() + "/Unclosed.ppm")) << "the disk may have lost what close reported";
-    EXPECT_TRUE(IsEmpty(host.Record().theRect32));
+    EXPECT_TRUE(testhost::IsEmpty(host.Record().theRect32));
     EXPECT_FALSE(Launched());
 }
 

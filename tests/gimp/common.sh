@@ -34,11 +34,7 @@ printf '[Desktop Entry]\nType=Application\nName=Take (test)\nExec=/bin/sh %s/tak
 unset DISPLAY DBUS_SESSION_BUS_ADDRESS
 export HOME="$WORK" XDG_CONFIG_HOME="$WORK/config" XDG_CACHE_HOME="$WORK/cache" XDG_DATA_DIRS="$WORK/nodata"
 
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../checks.sh"
 
 # run_gimp NAME SCHEME-EXPRESSION [VAR=VALUE...]: one batch GIMP in settings folder gimp-NAME, its standard
 # error in $WORK/NAME.log. Without a terminal, so that no dialog of the plug-in waits for a key. In the
@@ -85,14 +81,10 @@ scheme_list() { # paths...: a quoted Scheme list of strings
     echo "$list)"
 }
 
-finish() {
-    if [ "$failures" -ne 0 ]; then
-        for log in "$WORK"/*.log; do
-            echo "== $(basename "$log")" >&2
-            cat "$log" >&2
-        done
-        echo "$failures check(s) failed" >&2
-        exit 1
-    fi
-    echo "all checks passed"
+# Every GIMP's log, for a run in which a check failed.
+on_failure() {
+    for log in "$WORK"/*.log; do
+        echo "== $(basename "$log")" >&2
+        cat "$log" >&2
+    done
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -44,6 +45,34 @@ TEST(HostHandles, ForeignAndDisposedHandlesAreRefusedHarmlessly) {
     Handle empty = procs->newProc(0);
     EXPECT_NE(procs->lockProc(empty, 0), nullptr);
     procs->disposeProc(empty);
+}
+
+// The fuzz host kinds each spoil one thing of the host's table and hand out the same handles.
+TEST(HostHandles, EachOfferedKindSpoilsOneThing) {
+    using fuzz::HandleMode;
+    EXPECT_EQ(host::handles::Offered(HandleMode::Host), Procs());
+    EXPECT_EQ(host::handles::Offered(HandleMode::None), nullptr);
+    EXPECT_EQ(host::handles::Offered(HandleMode::WrongVersion)->handleProcsVersion, 2);
+    EXPECT_EQ(host::handles::Offered(HandleMode::TooFewRoutines)->numHandleProcs, 7);
+    HandleProcs* lockless = host::handles::Offered(HandleMode::LockFails);
+    host::handles::ResetCreated();
+    Handle h = lockless->newProc(1);
+    EXPECT_EQ(host::handles::Created(), 1);
+    EXPECT_EQ(lockless->lockProc(h, 0), nullptr);
+    ASSERT_NE(Procs()->lockProc(h, 0), nullptr) << "the handle is the host's own";
+    EXPECT_EQ(host::handles::Locked(), 1);
+    Procs()->unlockProc(h);
+    Procs()->disposeProc(h);
+}
+
+TEST(HostHandles, AnUnlockWithoutALockIsReported) {
+    static std::string reported;
+    host::handles::OnMisuse([](const char* what) { reported = what; });
+    Handle h = Procs()->newProc(1);
+    Procs()->unlockProc(h);
+    host::handles::OnMisuse(nullptr);
+    Procs()->disposeProc(h);
+    EXPECT_EQ(reported, "unlock of a handle that is not locked");
 }
 
 TEST(BasicSuite, OffersTheUIHooksSuiteAndCountsItsEvents) {

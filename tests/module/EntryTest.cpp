@@ -1,7 +1,7 @@
 // The entry point and the session phases, driven through the loaded module as a host drives them.
+#include "HostHandles.h"
 #include "PluginModule.h"
 #include "TestFiles.h"
-#include "TestHandles.h"
 #include "TestHost.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +17,7 @@ namespace {
 class Entry : public ::testing::Test {
 protected:
     void SetUp() override {
-        procs = testhandles::Procs();
+        procs = host::handles::Table();
         std::memset(&record, 0, sizeof record);
         record.handleProcs = &procs;
         record.HostSupports32BitCoordinates = 1;
@@ -36,7 +36,7 @@ protected:
 
     int16_t Call(int16_t selector) {
         result = 0x7777;
-        module.call(selector, &record, &data, &result);
+        module.Call(selector, &record, &data, &result);
         return result;
     }
 
@@ -50,10 +50,10 @@ protected:
 TEST_F(Entry, NullPointersWriteNothingWhateverTheSelector) {
     for (int16_t selector : {0, 1, 2, 3, 4, 7, -1}) {
         int16_t untouched = 0x1234;
-        module.call(selector, nullptr, &data, &untouched);
-        module.call(selector, &record, nullptr, &untouched);
+        module.Call(selector, nullptr, &data, &untouched);
+        module.Call(selector, &record, nullptr, &untouched);
         EXPECT_EQ(untouched, 0x1234) << "selector " << selector;
-        module.call(selector, &record, &data, nullptr);
+        module.Call(selector, &record, &data, nullptr);
     }
     EXPECT_EQ(data, 0);
 }
@@ -63,20 +63,20 @@ TEST_F(Entry, UnknownSelectorsCreateTheGlobalsAndReportZero) {
         EXPECT_EQ(Call(selector), 0) << "selector " << selector;
     }
     ASSERT_NE(data, 0);
-    EXPECT_EQ(testhandles::Locks(reinterpret_cast<Handle>(data)), 0)
+    EXPECT_EQ(host::handles::Locks(reinterpret_cast<Handle>(data)), 0)
         << "the handle is unlocked on the way out";
     EXPECT_EQ(record.theRect32.right, 1) << "no phase ran";
 }
 
 TEST_F(Entry, GlobalsAreCreatedOnceAndKeptAcrossCalls) {
-    testhandles::Reset();
+    host::handles::ResetCreated();
     Call(exportSelectorFinish);
     const intptr_t first = data;
     ASSERT_NE(first, 0);
     Call(exportSelectorFinish);
     Call(exportSelectorContinue);
     EXPECT_EQ(data, first);
-    EXPECT_EQ(testhandles::Created(), 1);
+    EXPECT_EQ(host::handles::Created(), 1);
     EXPECT_EQ(procs.getSizeProc(reinterpret_cast<Handle>(data)) >= 280, true);
 }
 
@@ -162,9 +162,9 @@ INSTANTIATE_TEST_SUITE_P(Table, PrepareRefuses,
                          });
 
 TEST_F(Entry, HostHandleRoutinesHoldTheGlobals) {
-    testhandles::Reset();
+    host::handles::ResetCreated();
     Call(exportSelectorFinish);
-    EXPECT_EQ(testhandles::Created(), 1);
+    EXPECT_EQ(host::handles::Created(), 1);
     EXPECT_TRUE(procs.validProc(reinterpret_cast<Handle>(data)));
 }
 
@@ -172,17 +172,17 @@ TEST_F(Entry, UnusableHandleRoutinesFallBackOnTheModulesOwnMemory) {
     for (auto spoil :
          {+[](HandleProcs& p) { p.handleProcsVersion = 2; }, +[](HandleProcs& p) { p.numHandleProcs = 7; },
           +[](HandleProcs& p) { p.setSizeProc = nullptr; }}) {
-        HandleProcs spoilt = testhandles::Procs();
+        HandleProcs spoilt = host::handles::Table();
         spoil(spoilt);
         record.handleProcs = &spoilt;
         intptr_t slot = 0;
-        testhandles::Reset();
+        host::handles::ResetCreated();
         int16_t code = 0x7777;
-        module.call(exportSelectorContinue, &record, &slot, &code);
+        module.Call(exportSelectorContinue, &record, &slot, &code);
         EXPECT_EQ(code, exportErrParam);
         EXPECT_NE(slot, 0);
-        EXPECT_EQ(testhandles::Created(), 0);
-        module.call(exportSelectorFinish, &record, &slot, &code);
+        EXPECT_EQ(host::handles::Created(), 0);
+        module.Call(exportSelectorFinish, &record, &slot, &code);
         EXPECT_EQ(code, 0) << "the fallback block is found again on the next call";
     }
     record.handleProcs = &procs;
@@ -197,17 +197,17 @@ TEST_F(Entry, NoHandleRoutinesAtAllFallBackToo) {
 
 TEST_F(Entry, AHandleThatCannotBeLockedReportsNoMemory) {
     procs.lockProc = [](Handle, Boolean) -> void* { return nullptr; };
-    testhandles::Reset();
+    host::handles::ResetCreated();
     EXPECT_EQ(Call(exportSelectorFinish), exportErrNoMemory);
     EXPECT_EQ(data, 0) << "the fresh handle is disposed of, the slot stays empty";
-    EXPECT_EQ(testhandles::Live(), 0);
+    EXPECT_EQ(host::handles::Live(), 0);
 }
 
 // Who keeps the globals in one call, and in the next.
 enum class Allocator { Own, Host, HostWithoutLock, HostWithoutUnlock };
 
 HandleProcs* ProcsFor(Allocator allocator, HandleProcs& table) {
-    table = testhandles::Procs();
+    table = host::handles::Table();
     if (allocator == Allocator::HostWithoutLock) {
         table.lockProc = nullptr;
     } else if (allocator == Allocator::HostWithoutUnlock) {
@@ -234,7 +234,7 @@ TEST_P(HandleOrder, EachHandleGoesBackToTheAllocatorThatMadeIt) {
     const HandleOrderCase& c = GetParam();
     HandleProcs firstTable{};
     HandleProcs laterTable{};
-    testhandles::Reset();
+    host::handles::ResetCreated();
     record.handleProcs = ProcsFor(c.first, firstTable);
     ASSERT_EQ(Call(exportSelectorFinish), 0);
     const intptr_t made = data;
@@ -243,8 +243,8 @@ TEST_P(HandleOrder, EachHandleGoesBackToTheAllocatorThatMadeIt) {
     record.handleProcs = ProcsFor(c.later, laterTable);
     EXPECT_EQ(Call(exportSelectorFinish), c.laterResult);
     EXPECT_EQ(data, made) << "the slot keeps its handle";
-    EXPECT_EQ(testhandles::Created(), c.first == Allocator::Own ? 0 : 1) << "no second block";
-    EXPECT_EQ(testhandles::Locks(reinterpret_cast<Handle>(made)), c.locksAfter);
+    EXPECT_EQ(host::handles::Created(), c.first == Allocator::Own ? 0 : 1) << "no second block";
+    EXPECT_EQ(host::handles::Locks(reinterpret_cast<Handle>(made)), c.locksAfter);
 
     record.handleProcs = ProcsFor(c.first, firstTable);
     EXPECT_EQ(Call(exportSelectorFinish), 0) << "the block is found again by its own allocator";
@@ -267,11 +267,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Entry, WithoutALockRoutineAFreshHandleIsGivenBack) {
     procs.lockProc = nullptr;
-    testhandles::Reset();
+    host::handles::ResetCreated();
     EXPECT_EQ(Call(exportSelectorFinish), exportErrNoMemory);
     EXPECT_EQ(data, 0);
-    EXPECT_EQ(testhandles::Created(), 1);
-    EXPECT_EQ(testhandles::Live(), 0);
+    EXPECT_EQ(host::handles::Created(), 1);
+    EXPECT_EQ(host::handles::Live(), 0);
 }
 
 // The export path holds 255 bytes: a long temporary folder leaves room for a stem of one letter, or of none,

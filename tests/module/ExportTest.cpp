@@ -1,5 +1,6 @@
 // Whole exports through the loaded module, served by the in-memory test host, into a private TMPDIR, with a
 // fake companion application registered in a private XDG data folder.
+#include "DocumentKind.h"
 #include "FakeCompanion.h"
 #include "PluginModule.h"
 #include "TestFiles.h"
@@ -19,6 +20,7 @@ namespace {
 
 using testhost::Document;
 using testhost::ExpectedFile;
+using testhost::Kind;
 using testhost::TestHost;
 namespace fs = std::filesystem;
 
@@ -96,18 +98,6 @@ TEST_F(ExportWithCompanion, OnePixelRGBDocumentIsNineteenBytes) {
     ExpectLaunchedOn(FileOf("Dot.ppm"));
 }
 
-struct Kind {
-    int16_t mode;
-    int16_t depth;
-    int16_t planes;
-    const char* extension;
-};
-
-// Printed by the test framework in place of the object's bytes.
-void PrintTo(const Kind& c, std::ostream* os) {
-    *os << "mode " << c.mode << ", depth " << c.depth << ", " << c.planes << " planes";
-}
-
 class EveryKind : public ExportWithCompanion, public ::testing::WithParamInterface<Kind> {};
 
 // Every supported kind, extra planes included, is one whole export: the complete file under the document's
@@ -149,12 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Kind{plugInModeRGBColor, 8, 3, "ppm"}, Kind{plugInModeRGBColor, 8, 5, "ppm"},
                       Kind{plugInModeRGB48, 16, 3, "ppm"}, Kind{plugInModeRGB48, 16, 4, "ppm"},
                       Kind{plugInModeRGB96, 32, 3, "pfm"}, Kind{plugInModeRGB96, 32, 4, "pfm"}),
-    [](const ::testing::TestParamInfo<Kind>& info) {
-        const int16_t mode = info.param.mode;
-        const bool gray = mode == plugInModeGrayScale || mode == plugInModeGray16 || mode == plugInModeGray32;
-        return std::string(gray ? "Gray" : "RGB") + std::to_string(info.param.depth) + "Bit" +
-               std::to_string(info.param.planes) + "Planes";
-    });
+    testhost::KindName);
 
 struct ChunkCase {
     int32_t width;

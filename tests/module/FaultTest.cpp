@@ -1,12 +1,13 @@
 // Faults of the disk and the host during an export, through the loaded module: whatever fails, the host gets
 // the code for it, the file is closed, the region emptied, the globals unlocked and nothing is launched.
+#include "ChildProcess.h"
 #include "ExportScene.h"
 #include "FakeCompanion.h"
+#include "HostHandles.h"
 #include "HostSession.h"
 #include "PluginModule.h"
 #include "ProcessState.h"
 #include "TestFiles.h"
-#include "TestHandles.h"
 #include "TestHost.h"
 
 #include <gtest/gtest.h>
@@ -45,23 +46,23 @@ TEST_F(Fault, ADiskThatFillsUpMidExportGivesWriteFailedAndClosesTheFile) {
     Document document(plugInModeRGBColor, 8, 3, 100, 10, "Full"); // 13 header bytes and 600 bytes a row
     document.FillPattern();
     const rlim_t limit = 2500;
-    const std::string failures = testfiles::RunInChild([&] {
+    const std::string failures = host::RunInChild([&] {
         // Beyond the limit write comes back short instead of the process being killed.
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit fileSize{limit, limit};
-        testfiles::Report report;
+        host::ChildReport report;
         report.Expect(setrlimit(RLIMIT_FSIZE, &fileSize) == 0, "cannot limit the file size");
         TestHost host(document);
         host.Record().theRect32 = rcSTALE_REGION;
         HostSession session(module, host);
-        const auto before = testfiles::OpenDescriptors();
+        const auto before = host::OpenDescriptors();
         const int16_t result = session.Export();
         report.Expect(result == exportErrWriteFailed, "result " + std::to_string(result));
-        report.Expect(testfiles::OpenDescriptors() == before, "a descriptor was left open");
+        report.Expect(host::OpenDescriptors() == before, "a descriptor was left open");
         report.Expect(host.Requests().size() == 5, "the export did not stop at the row that did not fit");
         report.Expect(!fs::exists(FileOf("Full.ppm")), "the partial file stayed");
         report.Expect(IsEmpty(host.Record().theRect32), "the region was not emptied");
-        report.Expect(testhandles::Locks(session.Globals()) == 0, "the globals were left locked");
+        report.Expect(host::handles::Locks(session.Globals()) == 0, "the globals were left locked");
         return report.Text();
     });
     EXPECT_EQ(failures, "");
@@ -75,29 +76,29 @@ TEST_F(Fault, AFileNameTakenByAFolderGivesOpenFailed) {
     TestHost host(Document(plugInModeRGBColor, 8, 3, 4, 2, "Taken"));
     host.Record().theRect32 = rcSTALE_REGION;
     HostSession session(module, host);
-    const auto before = testfiles::OpenDescriptors();
+    const auto before = host::OpenDescriptors();
     EXPECT_EQ(session.Export(), exportErrOpenFailed);
-    EXPECT_EQ(testfiles::OpenDescriptors(), before);
+    EXPECT_EQ(host::OpenDescriptors(), before);
     EXPECT_TRUE(host.Requests().empty());
     EXPECT_TRUE(IsEmpty(host.Record().theRect32));
-    EXPECT_EQ(testhandles::Locks(session.Globals()), 0);
+    EXPECT_EQ(host::handles::Locks(session.Globals()), 0);
     EXPECT_FALSE(Launched());
 }
 
 TEST_F(Fault, AReadOnlyExportFolderGivesOpenFailed) {
     MakeFolder(Folder());
-    const std::string failures = testfiles::RunInChild([&] {
-        testfiles::Report report;
+    const std::string failures = host::RunInChild([&] {
+        host::ChildReport report;
         if (geteuid() == 0) {
-            report.Expect(testfiles::BecomeNobody(scratch.Path()).empty(), "cannot leave root");
+            report.Expect(host::BecomeNobody(scratch.Path()).empty(), "cannot leave root");
         }
         report.Expect(chmod(Folder().c_str(), 0500) == 0, "cannot make the folder read-only");
         TestHost host(Document(plugInModeGray16, 16, 1, 4, 2, "ReadOnly"));
         HostSession session(module, host);
-        const auto before = testfiles::OpenDescriptors();
+        const auto before = host::OpenDescriptors();
         const int16_t result = session.Export();
         report.Expect(result == exportErrOpenFailed, "result " + std::to_string(result));
-        report.Expect(testfiles::OpenDescriptors() == before, "a descriptor was left open");
+        report.Expect(host::OpenDescriptors() == before, "a descriptor was left open");
         report.Expect(!fs::exists(FileOf("ReadOnly.ppm")), "a file was created");
         report.Expect(host.Requests().empty(), "pixels were requested");
         return report.Text();
@@ -111,11 +112,11 @@ TEST_F(Fault, AMissingParameterMidExportReleasesTheFileTheRegionAndTheGlobals) {
     TestHost host(document);
     host.NullDataAt(1);
     HostSession session(module, host);
-    const auto before = testfiles::OpenDescriptors();
+    const auto before = host::OpenDescriptors();
     EXPECT_EQ(session.Export(), exportErrMissingParameter);
-    EXPECT_EQ(testfiles::OpenDescriptors(), before);
+    EXPECT_EQ(host::OpenDescriptors(), before);
     EXPECT_TRUE(IsEmpty(host.Record().theRect32));
-    EXPECT_EQ(testhandles::Locks(session.Globals()), 0);
+    EXPECT_EQ(host::handles::Locks(session.Globals()), 0);
     EXPECT_FALSE(fs::exists(FileOf("Thrown.pfm"))) << "the exception's way out leaves no file either";
     EXPECT_FALSE(Launched());
 }
@@ -128,8 +129,8 @@ TEST_F(Fault, AFileSizeLimitGivesWriteFailedNoSignalAndNoFile) {
     document.FillPattern();
     for (const rlim_t limit :
          {rlim_t(0), rlim_t(5), rlim_t(16), rlim_t(16 + 3 * 600), rlim_t(16 + 3 * 600 + 300)}) {
-        const std::string failures = testfiles::RunInChild([&] {
-            testfiles::Report report;
+        const std::string failures = host::RunInChild([&] {
+            host::ChildReport report;
             const rlimit fileSize{limit, RLIM_INFINITY};
             report.Expect(setrlimit(RLIMIT_FSIZE, &fileSize) == 0, "cannot limit the file size");
             TestHost host(document);
@@ -152,8 +153,8 @@ TEST_F(Fault, AFullDiskGivesWriteFailedAndItsSpaceBack) {
     Document document(plugInModeRGB48, 16, 3, 200, 100, "Full"); // 120 kB, four times the disk
     document.FillPattern();
     const std::string tmp = scratch.Join("tmp");
-    const std::string failures = testfiles::RunInChild([&] {
-        testfiles::Report report;
+    const std::string failures = host::RunInChild([&] {
+        host::ChildReport report;
         if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             mount("tmpfs", tmp.c_str(), "tmpfs", 0, "size=32k,mode=0700") != 0) {
             return std::string("skip: cannot mount a small file system here");
@@ -225,12 +226,12 @@ TEST_F(Fault, AStaleEntryUnderTheFileNameIsReplacedOrFailsTheExport) {
     document.FillPattern();
     const std::string file = FileOf("Stale.ppm");
     const std::string other = scratch.Join("other/precious.txt");
-    const std::string failures = testfiles::RunInChild([&] {
+    const std::string failures = host::RunInChild([&] {
         // An open that blocks ends the child, and the test with it.
         alarm(20);
-        testfiles::Report report;
+        host::ChildReport report;
         if (geteuid() == 0) {
-            report.Expect(testfiles::BecomeNobody(scratch.Path()).empty(), "cannot leave root");
+            report.Expect(host::BecomeNobody(scratch.Path()).empty(), "cannot leave root");
         }
         for (const StaleEntry& c : cases) {
             const std::string at = std::string(c.what) + ": ";

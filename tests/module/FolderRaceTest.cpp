@@ -1,7 +1,7 @@
 // Someone who can rename entries beside the export folder swaps it with a link to another folder, over and
 // over, while exports run: whatever the timing, only the folder that was checked is emptied and written to.
+#include "ChildProcess.h"
 #include "ExportScene.h"
-#include "ProcessState.h"
 #include "TestFiles.h"
 #include "TestHost.h"
 
@@ -40,7 +40,7 @@ protected:
         if (child == 0) {
             // Never outlives the test, however the test ends.
             prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (geteuid() == 0 && !testfiles::BecomeNobody(scratch.Path()).empty()) {
+            if (geteuid() == 0 && !host::BecomeNobody(scratch.Path()).empty()) {
                 _exit(1);
             }
             const std::string folder = Folder();
@@ -63,11 +63,11 @@ TEST_F(FolderRace, AFolderSwappedForALinkAfterTheCheckLeavesTheLinkedFolderAlone
 
     const pid_t swapper = StartSwapping(link);
     ASSERT_NE(swapper, -1);
-    const std::string failures = testfiles::RunInChild([&] {
+    const std::string failures = host::RunInChild([&] {
         alarm(120);
-        testfiles::Report report;
+        host::ChildReport report;
         if (geteuid() == 0) {
-            report.Expect(testfiles::BecomeNobody(scratch.Path()).empty(), "cannot leave root");
+            report.Expect(host::BecomeNobody(scratch.Path()).empty(), "cannot leave root");
         }
         // No companion: a finished export answers -30901 at once instead of starting a program thousands of
         // times.

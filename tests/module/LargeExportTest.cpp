@@ -1,6 +1,7 @@
 // Large documents of random samples through the loaded module, byte for byte against the file computed
 // independently by the test host: the guard for every rewrite of the conversion loops. The width leaves a
 // partial run at the end of each row for every plane count, and the samples cover each depth's whole range.
+#include "DocumentKind.h"
 #include "PluginModule.h"
 #include "TestFiles.h"
 #include "TestHost.h"
@@ -15,19 +16,8 @@
 namespace {
 
 using testhost::Document;
+using testhost::Kind;
 using testhost::TestHost;
-
-struct Kind {
-    int16_t mode;
-    int16_t depth;
-    int16_t planes;
-    const char* extension;
-};
-
-// Printed by the test framework in place of the object's bytes.
-void PrintTo(const Kind& c, std::ostream* os) {
-    *os << "mode " << c.mode << ", depth " << c.depth << ", " << c.planes << " planes";
-}
 
 // 12345 columns: runs of 10000, 7500 and 6000 pixels each leave a remainder. About 2.5 megapixels.
 const int32_t iWIDTH = 12345;
@@ -75,11 +65,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Kind{plugInModeRGBColor, 8, 5, "ppm"}, Kind{plugInModeRGB48, 16, 3, "ppm"},
                       Kind{plugInModeRGB48, 16, 4, "ppm"}, Kind{plugInModeRGB96, 32, 3, "pfm"},
                       Kind{plugInModeRGB96, 32, 4, "pfm"}),
-    [](const ::testing::TestParamInfo<Kind>& info) {
-        const int16_t mode = info.param.mode;
-        const bool gray = mode == plugInModeGrayScale || mode == plugInModeGray16 || mode == plugInModeGray32;
-        return std::string(gray ? "Gray" : "RGB") + std::to_string(info.param.depth) + "Bit" +
-               std::to_string(info.param.planes) + "Planes";
-    });
+    testhost::KindName);
 
 } // namespace

@@ -7,11 +7,7 @@ set -eu
 HOST=$1 IMPORT=$2 COMPLETIONS=$3
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/quenfield-completion.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../checks.sh"
 
 # The programs as a user types them, found on PATH.
 PATH="$(dirname "$HOST"):$(dirname "$IMPORT"):$PATH"
@@ -104,8 +100,4 @@ for program in "$HOST" "$IMPORT"; do
     done < <(help_options "$program")
 done
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed" >&2
-    exit 1
-fi
-echo "all checks passed"
+finish

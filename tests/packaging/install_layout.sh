@@ -8,11 +8,7 @@ set -eu
 BUILD=$1 VERSION=$2 BINDIR=$3 LIBDIR=$4 INCLUDEDIR=$5 DATADIR=$6 MANDIR=$7 GIMPDIR=${8:-}
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/quenfield-layout.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../checks.sh"
 
 # Installed under a staging root, as a package build does.
 STAGE="$WORK/stage"
@@ -86,8 +82,4 @@ HOST
 cc -std=c11 -Wall -Werror $(pkg-config --cflags quenfield-export) -o "$WORK/host" "$WORK/host.c" ||
     fail "a host does not compile with pkg-config --cflags quenfield-export"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed" >&2
-    exit 1
-fi
-echo "all checks passed"
+finish

@@ -65,11 +65,7 @@ purge_ours
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/quenfield-package.XXXXXX")
 trap 'purge_ours; rm -rf "$WORK"' EXIT
 trap 'exit 1' INT TERM HUP
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../checks.sh"
 step() {
     echo "== $* ($SECONDS s)"
 }
@@ -178,8 +174,4 @@ done <"$WORK/files"
 rmdir "$MARK"
 
 step "done"
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed" >&2
-    exit 1
-fi
-echo "all checks passed"
+finish

@@ -4,11 +4,7 @@
 # Usage: man_pages.sh QUENFIELD-EXPORT QUENFIELD-IMPORT MAN-FOLDER (the configured, uncompressed pages)
 set -eu
 . "$(dirname "$0")/help_options.sh"
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/../checks.sh"
 
 # Whole words only: --plugin must not pass for --plugin-dir, -h not for -hx.
 names() { # TEXT WORD
@@ -39,8 +35,4 @@ for program in "$1" "$2"; do
     done < <(help_options "$program")
 done
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed" >&2
-    exit 1
-fi
-echo "all checks passed"
+finish

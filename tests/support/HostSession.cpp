@@ -15,7 +15,7 @@ HostSession::~HostSession() {
 int16_t HostSession::Call(int16_t selector) {
     host.Activate();
     int16_t result = 0x7777;
-    module.call(selector, &host.Record(), &slot, &result);
+    module.Call(selector, &host.Record(), &slot, &result);
     return result;
 }
 

@@ -1,7 +1,7 @@
 #include "TestHost.h"
 
+#include "HostHandles.h"
 #include "PluginModule.h"
-#include "TestHandles.h"
 
 #include <algorithm>
 #include <cstring>
@@ -183,7 +183,7 @@ std::vector<uint8_t> ExpectedFile(const Document& document) {
 }
 
 TestHost::TestHost(Document doc) : document(std::move(doc)) {
-    procs = testhandles::Procs();
+    procs = host::handles::Table();
     record.abortProc = CB_Abort;
     record.progressProc = CB_Progress;
     record.maxData = 10000000;
@@ -234,7 +234,7 @@ void TestHost::ShortRowBytes(int32_t bytes) {
 int16_t TestHost::Call(const PluginModule& module, int16_t selector) {
     Activate();
     int16_t result = 0x7777;
-    module.call(selector, &record, &slot, &result);
+    module.Call(selector, &record, &slot, &result);
     return result;
 }
 

@@ -3,42 +3,21 @@
 //   result=<code> acquired=<n> released=<n> null_events=<n> other_events=<n> extra_fds=<n> extra_threads=<n>
 // (the descriptors and threads the call left open) and exits 0 when the call returned 0 and every acquired
 // suite was released at unload.
+#include "BasicSuite.h"
 #include "ExportInterface.h"
+#include "PluginLibrary.h"
 #include "ProcessCounts.h"
 
 #include <cstdio>
-#include <cstring>
-#include <dlfcn.h>
 
 namespace {
 
-int acquired = 0;
-int released = 0;
 int nullEvents = 0;
 int otherEvents = 0;
 
-void ProcessEvent(EventRecord* event) {
-    ++(event->what == nullEvent ? nullEvents : otherEvents);
+void Count(const EventRecord& event) {
+    ++(event.what == nullEvent ? nullEvents : otherEvents);
 }
-
-const UIHooksSuite1 uiHooks = {ProcessEvent};
-
-int32_t AcquireSuite(const char* name, int32_t version, const void** suite) {
-    if (std::strcmp(name, kUIHooksSuite) != 0 || version != kUIHooksSuiteVersion1) {
-        *suite = nullptr;
-        return 1;
-    }
-    ++acquired;
-    *suite = &uiHooks;
-    return 0;
-}
-
-int32_t ReleaseSuite(const char*, int32_t) {
-    ++released;
-    return 0;
-}
-
-SPBasicSuite basicSuite = {AcquireSuite, ReleaseSuite};
 
 } // namespace
 
@@ -47,27 +26,24 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s MODULE\n", argv[0]);
         return 2;
     }
-    void* module = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-        std::fprintf(stderr, "cannot load %s: %s\n", argv[1], dlerror());
-        return 2;
-    }
-    auto entry = reinterpret_cast<ExportPluginEntry>(dlsym(module, exportPluginEntryName));
-    if (entry == nullptr) {
-        std::fprintf(stderr, "%s has no %s: %s\n", argv[1], exportPluginEntryName, dlerror());
-        dlclose(module);
-        return 2;
-    }
-    AboutRecord about = {nullptr, &basicSuite};
+    host::suites::OnEvent(Count);
     intptr_t data = 0;
     int16_t result = 0x7777;
-    const ProcessCounts before = CountProcess();
-    entry(exportSelectorAbout, &about, &data, &result);
-    const ProcessCounts after = CountProcess();
-    dlclose(module);
+    ProcessCounts before{};
+    ProcessCounts after{};
+    try {
+        const host::PluginLibrary module(argv[1]);
+        AboutRecord about = {nullptr, host::suites::Basic()};
+        before = CountProcess();
+        module.Call(exportSelectorAbout, &about, &data, &result);
+        after = CountProcess();
+    } catch (const host::PluginLoadError& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 2;
+    }
     std::printf(
         "result=%d acquired=%d released=%d null_events=%d other_events=%d extra_fds=%d extra_threads=%d\n",
-        result, acquired, released, nullEvents, otherEvents, after.fds - before.fds,
-        after.threads - before.threads);
-    return result == 0 && acquired == released ? 0 : 1;
+        result, host::suites::Acquired(), host::suites::Released(), nullEvents, otherEvents,
+        after.fds - before.fds, after.threads - before.threads);
+    return result == 0 && host::suites::Acquired() == host::suites::Released() ? 0 : 1;
 }

@@ -47,7 +47,7 @@ protected:
     }
     std::vector<uint16_t> HostEventKinds() const {
         std::vector<uint16_t> kinds;
-        for (const EventRecord& event : Host().events) {
+        for (const EventRecord& event : HostEvents()) {
             kinds.push_back(event.what);
         }
         return kinds;
@@ -116,8 +116,8 @@ TEST_F(AboutBox, TheHostGetsNullEventsAndItsOwnWindowsEventsOnly) {
     display.Add(Key(kEscapeCharCode));
     EXPECT_EQ(Show(), 0);
     EXPECT_EQ(HostEventKinds(), (std::vector<uint16_t>{nullEvent, updateEvt, activateEvt, nullEvent}));
-    EXPECT_EQ(Host().events[1].message, hostWindow);
-    EXPECT_EQ(Host().acquired, 1);
+    EXPECT_EQ(HostEvents()[1].message, hostWindow);
+    EXPECT_EQ(host::suites::Acquired(), 1);
 }
 
 TEST_F(AboutBox, DragsByItsTitleBarWithinTheDesktop) {
@@ -185,7 +185,7 @@ TEST_F(AboutBox, TheFilterDragsOnlyItsOwnWindowAndThenEatsTheClick) {
     EXPECT_EQ(click.what, nullEvent);
     EXPECT_EQ(DescribeDialog(about).rcBounds.top, cCENTRED.top + 10);
     EXPECT_EQ(DescribeDialog(about).rcBounds.left, cCENTRED.left + 20);
-    EXPECT_TRUE(Host().events.empty());
+    EXPECT_TRUE(HostEvents().empty());
     EXPECT_EQ(item, -1);
 
     DisposeDialog(other);
@@ -197,8 +197,8 @@ TEST_F(AboutBox, RunsAndCleansUpWithoutTheHostsEventRoutine) {
     for (EHost host : {eNO_BASIC_SUITE, eREFUSES, eNO_ROUTINE}) {
         ResetHost();
         sSPBasic = host == eNO_BASIC_SUITE ? nullptr : BasicSuite();
-        Host().refusal = host == eREFUSES ? -3 : 0;
-        Host().hasProcessEvent = host != eNO_ROUTINE;
+        host::suites::RefuseWith(host == eREFUSES ? -3 : 0);
+        host::suites::OfferProcessEvent(host != eNO_ROUTINE);
         CScriptedDisplay script{cSCREEN};
         script.Add(Null());
         script.Add(WindowEvent(updateEvt, 0x1234));
@@ -206,7 +206,7 @@ TEST_F(AboutBox, RunsAndCleansUpWithoutTheHostsEventRoutine) {
         script.Add(Key('!'));
         EXPECT_EQ(Show(), 0) << "host " << host;
         EXPECT_EQ(script.Remaining(), 1u) << "host " << host;
-        EXPECT_TRUE(Host().events.empty());
+        EXPECT_TRUE(HostEvents().empty());
         EXPECT_EQ(CountDialogs(), 0u);
         EXPECT_EQ(CountLoadedResources(), 0u);
         sUIHooks.Unload();

@@ -28,13 +28,13 @@ uint32_t ThrownBy(AutoSuite<UIHooksSuite1>& holder) {
 
 TEST_F(Suites, AcquiredOnFirstUseAndReleasedOnce) {
     AutoSuite<UIHooksSuite1> holder(kUIHooksSuite, kUIHooksSuiteVersion1);
-    EXPECT_EQ(Host().acquired, 0);
-    EXPECT_EQ(holder->processEvent, RecordEvent);
-    EXPECT_EQ(holder->processEvent, RecordEvent);
-    EXPECT_EQ(Host().acquired, 1);
+    EXPECT_EQ(host::suites::Acquired(), 0);
+    EXPECT_EQ(holder->processEvent, host::suites::UIHooks()->processEvent);
+    EXPECT_EQ(holder->processEvent, host::suites::UIHooks()->processEvent);
+    EXPECT_EQ(host::suites::Acquired(), 1);
     holder.Unload();
     holder.Unload();
-    EXPECT_EQ(Host().released, 1);
+    EXPECT_EQ(host::suites::Released(), 1);
 }
 
 TEST_F(Suites, TheDestructorReleases) {
@@ -42,7 +42,7 @@ TEST_F(Suites, TheDestructorReleases) {
         AutoSuite<UIHooksSuite1> holder(kUIHooksSuite, kUIHooksSuiteVersion1);
         holder.operator->();
     }
-    EXPECT_EQ(Host().released, 1);
+    EXPECT_EQ(host::suites::Released(), 1);
 }
 
 TEST_F(Suites, WithoutABasicSuiteItThrowsParm) {
@@ -53,18 +53,18 @@ TEST_F(Suites, WithoutABasicSuiteItThrowsParm) {
 
 TEST_F(Suites, ARefusalIsThrownAndTheNextUseAsksAgain) {
     AutoSuite<UIHooksSuite1> holder(kUIHooksSuite, kUIHooksSuiteVersion1);
-    Host().refusal = 7;
+    host::suites::RefuseWith(7);
     EXPECT_EQ(ThrownBy(holder), 7u);
-    Host().refusal = 0;
-    EXPECT_EQ(holder->processEvent, RecordEvent);
-    EXPECT_EQ(Host().acquired, 1);
+    host::suites::RefuseWith(0);
+    EXPECT_EQ(holder->processEvent, host::suites::UIHooks()->processEvent);
+    EXPECT_EQ(host::suites::Acquired(), 1);
     holder.Unload();
-    EXPECT_EQ(Host().released, 1);
+    EXPECT_EQ(host::suites::Released(), 1);
 }
 
 // Another host's basic suite, or the same host's from a later call, that counts its releases apart.
 int otherReleases = 0;
-SPBasicSuite otherBasic = {AcquireSuite, [](const char*, int32_t) -> int32_t {
+SPBasicSuite otherBasic = {host::suites::Basic()->AcquireSuite, [](const char*, int32_t) -> int32_t {
                                ++otherReleases;
                                return 0;
                            }};
@@ -78,17 +78,17 @@ TEST_F(Suites, ReleasedThroughTheBasicSuiteThatAcquiredWhateverTheLaterCallsBrou
         holder.operator->();
         sSPBasic = later;
         holder.Unload();
-        EXPECT_EQ(Host().released, 1) << "later basic suite " << later;
+        EXPECT_EQ(host::suites::Released(), 1) << "later basic suite " << later;
         EXPECT_EQ(otherReleases, 0);
         sSPBasic = BasicSuite();
         holder.Unload();
-        EXPECT_EQ(Host().released, 1) << "released once";
+        EXPECT_EQ(host::suites::Released(), 1) << "released once";
     }
 }
 
 TEST_F(Suites, ANeverAcquiredHolderReleasesNothing) {
     { AutoSuite<UIHooksSuite1> holder(kUIHooksSuite, kUIHooksSuiteVersion1); }
-    EXPECT_EQ(Host().released, 0);
+    EXPECT_EQ(host::suites::Released(), 0);
 }
 
 } // namespace

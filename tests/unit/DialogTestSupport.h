@@ -1,7 +1,9 @@
-// For dialog tests: a scripted display in place of the terminal, and a host basic suite that counts.
+// For dialog tests: a scripted display in place of the terminal, and the host library's basic suite, which
+// counts.
 #ifndef QUENFIELD_TESTS_DIALOGTESTSUPPORT_H
 #define QUENFIELD_TESTS_DIALOGTESTSUPPORT_H
 
+#include "BasicSuite.h"
 #include "platform/Dialogs.h"
 #include "platform/Display.h"
 #include "platform/Resources.h"
@@ -86,48 +88,25 @@ inline WindowRef WindowOf(const SDialogView& view) {
     return window;
 }
 
-// The host's side of the suites: the UI hooks suite, with a processEvent that records what it is given.
-struct SFakeHost {
-    int acquired = 0;
-    int released = 0;
-    int32_t refusal = 0; // returned by AcquireSuite when not 0
-    bool hasProcessEvent = true;
-    std::vector<EventRecord> events;
-};
-
-inline SFakeHost& Host() {
-    static SFakeHost host;
-    return host;
+// The host's side of the suites is the host library's; the events its UI hooks are given are kept here.
+inline std::vector<EventRecord>& HostEvents() {
+    static std::vector<EventRecord> events;
+    return events;
 }
 
+// Also a processEvent of the test's own, for dialogs run without the suite.
 inline void RecordEvent(EventRecord* event) {
-    Host().events.push_back(*event);
-}
-
-inline int32_t AcquireSuite(const char*, int32_t, const void** suite) {
-    static const UIHooksSuite1 withRoutine = {RecordEvent};
-    static const UIHooksSuite1 withoutRoutine = {nullptr};
-    *suite = nullptr;
-    if (Host().refusal != 0) {
-        return Host().refusal;
-    }
-    ++Host().acquired;
-    *suite = Host().hasProcessEvent ? &withRoutine : &withoutRoutine;
-    return 0;
-}
-
-inline int32_t ReleaseSuite(const char*, int32_t) {
-    ++Host().released;
-    return 0;
+    HostEvents().push_back(*event);
 }
 
 inline SPBasicSuite* BasicSuite() {
-    static SPBasicSuite suite = {AcquireSuite, ReleaseSuite};
-    return &suite;
+    return host::suites::Basic();
 }
 
 inline void ResetHost() {
-    Host() = SFakeHost{};
+    host::suites::Reset();
+    host::suites::OnEvent([](const EventRecord& event) { HostEvents().push_back(event); });
+    HostEvents().clear();
 }
 
 inline std::string Text(const unsigned char* text) {

@@ -1,5 +1,5 @@
 #include "sdk/HostUtilities.h"
-#include "TestHandles.h"
+#include "HostHandles.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ void PrintTo(const UsableCase& c, std::ostream* os) {
 class HandleProcsUsable : public ::testing::TestWithParam<UsableCase> {};
 
 TEST_P(HandleProcsUsable, FollowsVersionCountAndTheFirstFourRoutines) {
-    HandleProcs procs = testhandles::Procs();
+    HandleProcs procs = host::handles::Table();
     GetParam().spoil(procs);
     EXPECT_EQ(HostHandleProcsAvailable(&procs), GetParam().usable);
 }
@@ -59,7 +59,7 @@ void Init(void* block) {
 }
 
 TEST(AllocateGlobals, FirstCallCreatesAndInitialisesLaterCallsOnlyRelock) {
-    HandleProcs procs = testhandles::Procs();
+    HandleProcs procs = host::handles::Table();
     intptr_t slot = 0;
     int16_t result = 99;
     int paramBlock = 0;
@@ -79,7 +79,7 @@ TEST(AllocateGlobals, FirstCallCreatesAndInitialisesLaterCallsOnlyRelock) {
     EXPECT_EQ(head->pResult, &second);
     EXPECT_EQ(head->pParamBlock, &otherBlock);
     EXPECT_EQ(head->iInitialised, 1) << "the initialiser runs once";
-    EXPECT_EQ(testhandles::Locks(reinterpret_cast<Handle>(slot)), 1);
+    EXPECT_EQ(host::handles::Locks(reinterpret_cast<Handle>(slot)), 1);
     HostUnlockHandle(&procs, reinterpret_cast<Handle>(slot));
     HostDisposeHandle(&procs, reinterpret_cast<Handle>(slot));
 }
@@ -99,7 +99,7 @@ TEST(AllocateGlobals, FallbackHandlesWorkWithoutHostRoutines) {
 }
 
 TEST(AllocateGlobals, FailedCreationLeavesTheSlotEmpty) {
-    HandleProcs procs = testhandles::Procs();
+    HandleProcs procs = host::handles::Table();
     procs.newProc = [](int32_t) -> Handle { return nullptr; };
     intptr_t slot = 0;
     int16_t result = 0;

@@ -1,19 +1,15 @@
-// What an export may not leave behind in the host's process, and a way to run a check whose setup must not
-// touch the test process (resource limits, another user id) in a child of its own.
-#ifndef QUENFIELD_TESTS_PROCESSSTATE_H
-#define QUENFIELD_TESTS_PROCESSSTATE_H
+// A way to run a check whose setup must not touch the calling process (resource limits, another user id) in a
+// child of its own.
+#ifndef QUENFIELD_HOST_CHILDPROCESS_H
+#define QUENFIELD_HOST_CHILDPROCESS_H
 
 #include <functional>
-#include <map>
 #include <string>
 
-namespace testfiles {
-
-// The open descriptors, each with what it refers to.
-std::map<int, std::string> OpenDescriptors();
+namespace host {
 
 // Failures of checks made in a child, collected as text for the parent to report.
-class Report {
+class ChildReport {
 public:
     void Expect(bool ok, const std::string& what) {
         if (!ok) {
@@ -34,6 +30,6 @@ std::string BecomeNobody(const std::string& tree);
 // failures it described, or how the child died.
 std::string RunInChild(const std::function<std::string()>& body);
 
-} // namespace testfiles
+} // namespace host
 
 #endif

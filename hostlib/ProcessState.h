@@ -1,13 +1,21 @@
 // What an export may not change in the host's process: open descriptors, live host handles, the locale, the
 // working directory, signal dispositions and the signal mask.
-#ifndef QUENFIELD_VALIDATE_PROCESSSTATE_H
-#define QUENFIELD_VALIDATE_PROCESSSTATE_H
+#ifndef QUENFIELD_HOST_PROCESSSTATE_H
+#define QUENFIELD_HOST_PROCESSSTATE_H
 
 #include <array>
 #include <map>
 #include <string>
 
-namespace validate {
+namespace host {
+
+// The open descriptors, each with what it refers to ("?" where that cannot be read); one closed while the
+// list is read is left out.
+std::map<int, std::string> OpenDescriptors();
+
+// The first descriptor opened, closed or pointed elsewhere between two lists, in words; empty when none was.
+std::string DescriptorDifference(const std::map<int, std::string>& before,
+                                 const std::map<int, std::string>& after);
 
 struct ProcessState {
     std::map<int, std::string> descriptors; // number and what it refers to
@@ -23,6 +31,6 @@ struct ProcessState {
 // The first difference between two states, in words; empty when they are the same.
 std::string Difference(const ProcessState& before, const ProcessState& after);
 
-} // namespace validate
+} // namespace host
 
 #endif

@@ -5,12 +5,14 @@
 #include <climits>
 #include <clocale>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
 
-namespace validate {
+namespace host {
 namespace {
 
 std::string Target(int fd) {
@@ -18,26 +20,6 @@ std::string Target(int fd) {
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
     const ssize_t length = readlink(path.c_str(), link, sizeof link - 1);
     return length > 0 ? std::string(link, size_t(length)) : std::string("?");
-}
-
-std::map<int, std::string> Descriptors() {
-    std::map<int, std::string> fds;
-    DIR* dir = opendir("/proc/self/fd");
-    if (dir == nullptr) {
-        return fds;
-    }
-    const int own = dirfd(dir);
-    while (const dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.') {
-            continue;
-        }
-        const int fd = std::atoi(entry->d_name);
-        if (fd != own) {
-            fds[fd] = Target(fd);
-        }
-    }
-    closedir(dir);
-    return fds;
 }
 
 std::string MaskText(const sigset_t& set) {
@@ -69,9 +51,46 @@ std::string Changed(const std::string& what, const T& before, const T& after) {
 
 } // namespace
 
+std::map<int, std::string> OpenDescriptors() {
+    std::map<int, std::string> fds;
+    DIR* dir = opendir("/proc/self/fd");
+    if (dir == nullptr) {
+        return fds;
+    }
+    const int own = dirfd(dir);
+    while (const dirent* entry = readdir(dir)) {
+        const int fd = std::atoi(entry->d_name);
+        if (entry->d_name[0] != '.' && fd != own && fcntl(fd, F_GETFD) != -1) {
+            fds[fd] = Target(fd);
+        }
+    }
+    closedir(dir);
+    return fds;
+}
+
+std::string DescriptorDifference(const std::map<int, std::string>& before,
+                                 const std::map<int, std::string>& after) {
+    for (const auto& [fd, target] : after) {
+        const auto it = before.find(fd);
+        if (it == before.end()) {
+            return "descriptor " + std::to_string(fd) + " (" + target + ") left open";
+        }
+        if (it->second != target) {
+            return "descriptor " + std::to_string(fd) + " now refers to " + target + " instead of " +
+                   it->second;
+        }
+    }
+    for (const auto& [fd, target] : before) {
+        if (after.count(fd) == 0) {
+            return "descriptor " + std::to_string(fd) + " (" + target + ") of the host closed";
+        }
+    }
+    return std::string();
+}
+
 ProcessState ProcessState::Now() {
     ProcessState state;
-    state.descriptors = Descriptors();
+    state.descriptors = OpenDescriptors();
     state.liveHandles = host::handles::Live();
     const char* locale = std::setlocale(LC_ALL, nullptr);
     state.locale = locale != nullptr ? locale : "";
@@ -87,20 +106,9 @@ ProcessState ProcessState::Now() {
 }
 
 std::string Difference(const ProcessState& before, const ProcessState& after) {
-    for (const auto& [fd, target] : after.descriptors) {
-        const auto it = before.descriptors.find(fd);
-        if (it == before.descriptors.end()) {
-            return "descriptor " + std::to_string(fd) + " (" + target + ") left open";
-        }
-        if (it->second != target) {
-            return "descriptor " + std::to_string(fd) + " now refers to " + target + " instead of " +
-                   it->second;
-        }
-    }
-    for (const auto& [fd, target] : before.descriptors) {
-        if (after.descriptors.count(fd) == 0) {
-            return "descriptor " + std::to_string(fd) + " (" + target + ") of the host closed";
-        }
+    const std::string descriptors = DescriptorDifference(before.descriptors, after.descriptors);
+    if (!descriptors.empty()) {
+        return descriptors;
     }
     if (before.liveHandles != after.liveHandles) {
         return "live host handles " + std::to_string(before.liveHandles) + " became " +
@@ -125,4 +133,4 @@ std::string Difference(const ProcessState& before, const ProcessState& after) {
     return std::string();
 }
 
-} // namespace validate
+} // namespace host

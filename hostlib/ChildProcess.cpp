@@ -1,29 +1,13 @@
-#include "ProcessState.h"
+#include "ChildProcess.h"
 
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <grp.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace testfiles {
-
-std::map<int, std::string> OpenDescriptors() {
-    std::map<int, std::string> fds;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
-        std::error_code ignored;
-        fds[std::stoi(entry.path().filename().string())] =
-            std::filesystem::read_symlink(entry.path(), ignored).string();
-    }
-    // The listing's own descriptor is gone again.
-    for (auto it = fds.begin(); it != fds.end();) {
-        it = fcntl(it->first, F_GETFD) == -1 ? fds.erase(it) : std::next(it);
-    }
-    return fds;
-}
+namespace host {
 
 std::string BecomeNobody(const std::string& tree) {
     const uid_t nobody = 65534;
@@ -85,4 +69,4 @@ std::string RunInChild(const std::function<std::string()>& body) {
     return report;
 }
 
-} // namespace testfiles
+} // namespace host
