@@ -13,10 +13,7 @@ HostSession::~HostSession() {
 }
 
 int16_t HostSession::Call(int16_t selector) {
-    host.Activate();
-    int16_t result = 0x7777;
-    module.call(selector, &host.Record(), &slot, &result);
-    return result;
+    return host.host::HostCore::Call(module.entry(), selector, &host.Record(), &slot);
 }
 
 int16_t HostSession::Export() {
