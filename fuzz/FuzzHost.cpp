@@ -166,18 +166,9 @@ host::HostOptions FuzzOptions() {
     return options;
 }
 
-host::MemoryDocument MakeDocument(const Scenario& s) {
-    host::MemoryDocument document(s.mode, s.depth, s.planes, s.width, s.height, s.filename);
-    std::vector<uint8_t>& bytes = document.Bytes();
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        bytes[i] = s.SampleByte(i);
-    }
-    return document;
-}
-
 } // namespace
 
-FuzzHost::FuzzHost(const Scenario& s) : scenario(s), core(CallMain, MakeDocument(s), FuzzOptions()) {
+FuzzHost::FuzzHost(const Scenario& s) : scenario(s), core(CallMain, ToDocument(s), FuzzOptions()) {
     core.Activate();
     core.BeforeEachRequest([this](size_t index, host::Misbehaviour& m) { Arrange(index, m); });
     procs = MakeProcs(s.handles);

@@ -60,14 +60,6 @@ void Steer(Scenario& s, std::mt19937_64& random) {
     s.actions = actions;
 }
 
-Document ToDocument(const Scenario& s) {
-    Document d = MakeDocument(s.mode, s.depth, s.planes, s.width, s.height, s.filename);
-    for (size_t i = 0; i < d.Bytes().size(); ++i) {
-        d.Bytes()[i] = s.SampleByte(i);
-    }
-    return d;
-}
-
 void* RefusingLock(Handle, Boolean) {
     return nullptr;
 }
