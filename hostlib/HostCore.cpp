@@ -300,7 +300,7 @@ int16_t HostCore::Deliver() {
 uint8_t* HostCore::Lay(size_t size) {
     const size_t slack = behaviour_.misaligned ? 8 : 0;
     uint8_t* block = nullptr;
-    size_t blockSize = size + slack;
+    const size_t blockSize = size + slack;
     switch (options_.memory) {
     case DeliveryMemory::Guarded:
         guarded_ = std::make_unique<GuardedBlock>(blockSize);
