@@ -13,7 +13,7 @@ HostSession::~HostSession() {
 }
 
 int16_t HostSession::Call(int16_t selector) {
-    return host.host::HostCore::Call(module.entry(), selector, &host.Record(), &slot);
+    return host.Call(module.entry(), selector, &host.Record(), &slot);
 }
 
 int16_t HostSession::Export() {

@@ -46,6 +46,7 @@ public:
     // Requests the host could not serve because they lay outside the document or its planes.
     size_t BadRequests() const { return Refusals(); }
 
+    using HostCore::Call;
     // One selector call through the module, with the globals slot this host keeps.
     int16_t Call(const PluginModule& module, int16_t selector);
     // Prepare, then Start when Prepare succeeded, then Finish when Start succeeded; Start's result (or
