@@ -239,26 +239,14 @@ void FuzzHost::Arrange(size_t index, host::Misbehaviour& m) {
     const Action action = scenario.ActionAt(core.Requests().size() - 1);
     m = host::Misbehaviour{};
     m.padLastRow = true;
-    switch (action.kind) {
-    case Action::Deliver:
-        break;
-    case Action::Fail:
+    if (action.kind == Action::Fail) {
         m.failAt = index;
         m.failCode = action.code;
-        break;
-    case Action::Cancel:
-        m.cancelUntilNext = true;
-        break;
-    case Action::ShortRowBytes:
-        m.rowBytesShortBy = action.bytes;
-        break;
-    case Action::NullData:
-        m.nullData = true;
-        break;
-    case Action::LongRowBytes:
-        m.rowBytesPadding = action.bytes;
-        break;
     }
+    m.cancelUntilNext = action.kind == Action::Cancel;
+    m.rowBytesShortBy = action.kind == Action::ShortRowBytes ? action.bytes : 0;
+    m.rowBytesPadding = action.kind == Action::LongRowBytes ? action.bytes : 0;
+    m.nullData = action.kind == Action::NullData;
 }
 
 } // namespace fuzz
