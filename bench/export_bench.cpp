@@ -1,8 +1,9 @@
 // Whole exports through the real module against the cost of writing the same bytes.
 //
-// An in-process host holds the whole document in memory (no decoding) and serves each requested region in
-// place, as a host does, to QuenfieldExport.so through PluginMain: Prepare, Start, Finish, with a companion
-// entry that does nothing. Each export alternates with two floors, into a fresh file in the same folder:
+// The host library's host holds the whole document in memory (no decoding) and serves each requested region
+// in place, as a host does, to QuenfieldExport.so through PluginMain: Prepare, Start, Finish, with a
+// companion entry that does nothing. Each export alternates with two floors, into a fresh file in the same
+// folder:
 //   - the write floor: the export's own write calls replayed from one constant buffer, that is the header
 //     lines one by one, then one write per requested row segment of exactly its converted bytes (a row
 //     narrower than the buffer's run is one write, not a 60 KB slice of the stream);
@@ -12,6 +13,8 @@
 // or runs beside another's dirty pages; the side that goes first rotates. Only ratios measured in one run
 // mean anything on a shared machine.
 #include "ExportInterface.h"
+#include "HostCore.h"
+#include "MemoryDocument.h"
 #include "PluginLibrary.h"
 
 #include <fcntl.h>
@@ -63,89 +66,25 @@ struct Segment {
 };
 
 // The whole document, every sample written once here so that its pages are the host's before any export.
-class Document {
-public:
-    Document(const Case& c, int32_t width, int32_t height)
-        : width_(width), height_(height), planes_(c.planes), sampleBytes_(c.depth / 8) {
-        rowBytes_ = static_cast<size_t>(width_) * planes_ * sampleBytes_;
-        pixels_.resize(rowBytes_ * static_cast<size_t>(height_));
-        uint32_t seed = 12345;
-        for (size_t i = 0; i < pixels_.size(); i += sampleBytes_) {
-            seed = seed * 1664525u + 1013904223u;
-            Fill(&pixels_[i], c.depth, seed);
-        }
-    }
-
-    // Planes loPlane..hiPlane of one row segment, pointed to in place.
-    bool Serve(const VRect& rect, int16_t loPlane, int16_t hiPlane, void** data, int32_t* rowBytes) {
-        if (loPlane != 0 || hiPlane != planes_ - 1 || rect.bottom != rect.top + 1 || rect.top < 0 ||
-            rect.top >= height_ || rect.left < 0 || rect.right > width_ || rect.right <= rect.left) {
-            return false;
-        }
-        if (recording_) {
-            segments_.push_back(Segment{rect.top, rect.left, rect.right});
-        }
-        *data = &pixels_[Offset(rect.top, rect.left)];
-        *rowBytes = static_cast<int32_t>(rowBytes_);
-        return true;
-    }
-
-    const uint8_t* At(int32_t row, int32_t column) const { return &pixels_[Offset(row, column)]; }
-    size_t PixelBytes() const { return static_cast<size_t>(planes_) * sampleBytes_; }
-
-    // The requests of the next export, in order: the floors write as many segments.
-    void Record() {
-        segments_.clear();
-        recording_ = true;
-    }
-    std::vector<Segment> Recorded() {
-        recording_ = false;
-        return segments_;
-    }
-
-private:
-    size_t Offset(int32_t row, int32_t column) const {
-        return static_cast<size_t>(row) * rowBytes_ + static_cast<size_t>(column) * PixelBytes();
-    }
-
-    static void Fill(uint8_t* sample, int depth, uint32_t random) {
-        if (depth == 8) {
-            *sample = static_cast<uint8_t>(random >> 24);
-        } else if (depth == 16) {
-            const uint16_t value = static_cast<uint16_t>((random >> 16) % 32769);
+host::MemoryDocument MakeDocument(const Case& c, int32_t width, int32_t height) {
+    host::MemoryDocument document(c.mode, c.depth, c.planes, width, height, "bench");
+    std::vector<uint8_t>& bytes = document.Bytes();
+    uint32_t seed = 12345;
+    for (size_t i = 0; i < bytes.size(); i += document.SampleBytes()) {
+        seed = seed * 1664525u + 1013904223u;
+        uint8_t* sample = &bytes[i];
+        if (c.depth == 8) {
+            *sample = static_cast<uint8_t>(seed >> 24);
+        } else if (c.depth == 16) {
+            const uint16_t value = static_cast<uint16_t>((seed >> 16) % 32769);
             std::memcpy(sample, &value, sizeof value);
         } else {
-            const float value = static_cast<float>(random >> 8) / 16777216.0f * 1.5f - 0.25f;
+            const float value = static_cast<float>(seed >> 8) / 16777216.0f * 1.5f - 0.25f;
             std::memcpy(sample, &value, sizeof value);
         }
     }
-
-    int32_t width_;
-    int32_t height_;
-    int planes_;
-    int sampleBytes_;
-    size_t rowBytes_ = 0;
-    std::vector<uint8_t> pixels_;
-    bool recording_ = false;
-    std::vector<Segment> segments_;
-};
-
-// The host side of one export; the plug-in's callbacks take no context, so the one running export is global.
-Document* gDocument = nullptr;
-ExportRecord* gRecord = nullptr;
-
-int16_t AdvanceState() {
-    return gDocument->Serve(gRecord->theRect32, gRecord->loPlane, gRecord->hiPlane, &gRecord->data,
-                            &gRecord->rowBytes)
-               ? 0
-               : exportErrParam;
+    return document;
 }
-
-Boolean NeverAbort() {
-    return false;
-}
-
-void IgnoreProgress(int32_t, int32_t) {}
 
 // Wall time, and the processor time of the whole process (the kernel's share of write included), which is
 // what the plug-in itself costs whatever the disk is doing meanwhile.
@@ -173,39 +112,38 @@ private:
     double cpu_;
 };
 
-ExportRecord MakeRecord(const Case& c, const Settings& settings) {
-    ExportRecord record{};
-    record.abortProc = NeverAbort;
-    record.progressProc = IgnoreProgress;
-    record.maxData = 0x7fffffff;
-    record.imageMode = c.mode;
-    record.depth = c.depth;
-    record.planes = c.planes;
-    record.imageSize32 = VPoint{settings.height, settings.width};
-    record.advanceState = AdvanceState;
-    record.HostSupports32BitCoordinates = 1;
-    const char name[] = "bench";
-    record.filename[0] = sizeof name - 1;
-    std::memcpy(&record.filename[1], name, sizeof name - 1);
-    return record;
-}
-
 std::string ExportPath(const Settings& settings, const Case& c) {
     return settings.folder + "/QuenfieldImport/bench." + (c.depth == 32 ? "pfm" : "ppm");
 }
 
-Timing TimeExport(host::PluginLibrary& module, const Case& c, Document& document, const Settings& settings) {
-    ExportRecord record = MakeRecord(c, settings);
-    gDocument = &document;
-    gRecord = &record;
+// One export served in place; with segments, the requests are kept there.
+Timing TimeExport(host::PluginLibrary& module, const Case& c, host::MemoryDocument& document,
+                  std::vector<Segment>* segments = nullptr) {
+    host::HostOptions options;
+    options.memory = host::DeliveryMemory::InPlace;
+    options.log = segments != nullptr;
+    auto call = [&module](int16_t selector, void* block, intptr_t*, int16_t* result) {
+        *result = module.Call(selector, block);
+    };
+    host::HostCore host(call, document, host::RecordDescription{c.mode, c.depth, document.Name()}, options);
+    // The plug-in's globals live in its own fallback memory here, and it gets no suites.
+    ExportRecord& record = host.Record();
+    record.maxData = 0x7fffffff;
+    record.handleProcs = nullptr;
+    record.sSPBasic = nullptr;
     const Stopwatch stopwatch;
-    int16_t result = module.Call(exportSelectorPrepare, &record);
+    int16_t result = host.Call(exportSelectorPrepare);
     if (result == 0) {
-        result = module.Call(exportSelectorStart, &record);
+        result = host.Call(exportSelectorStart);
     }
     const Timing timing = stopwatch.Elapsed();
-    if (result != 0 || module.Call(exportSelectorFinish, &record) != 0) {
+    if (result != 0 || host.Call(exportSelectorFinish) != 0) {
         throw std::runtime_error(std::string(c.name) + ": export failed with " + std::to_string(result));
+    }
+    if (segments != nullptr) {
+        for (const host::Event& request : host.Requests()) {
+            segments->push_back(Segment{request.rect.top, request.rect.left, request.rect.right});
+        }
     }
     return timing;
 }
@@ -262,7 +200,7 @@ void WriteAll(int fd, const void* data, size_t bytes, const std::string& path) {
 }
 
 // The export's write calls; with a document, each segment's samples are first copied out of it.
-Timing TimeFloor(const WritePattern& pattern, const Document* document, const std::string& path) {
+Timing TimeFloor(const WritePattern& pattern, const host::MemoryDocument* document, const std::string& path) {
     const std::vector<char> buffer(*std::max_element(pattern.chunks.begin(), pattern.chunks.end()), 'x');
     std::vector<uint8_t> copy;
     if (document != nullptr) {
@@ -283,7 +221,7 @@ Timing TimeFloor(const WritePattern& pattern, const Document* document, const st
     for (size_t i = 0; i < pattern.chunks.size(); ++i) {
         if (document != nullptr) {
             const Segment& segment = pattern.segments[i];
-            std::memcpy(copy.data(), document->At(segment.row, segment.left),
+            std::memcpy(copy.data(), document->SampleAddress(segment.left, segment.row, 0),
                         static_cast<size_t>(segment.right - segment.left) * document->PixelBytes());
         }
         WriteAll(fd, buffer.data(), pattern.chunks[i], path);
@@ -314,11 +252,11 @@ Timing FixedCost(host::PluginLibrary& module, const Settings& settings) {
     tiny.width = 1;
     tiny.height = 1;
     const Case& c = kCases[0];
-    Document document(c, tiny.width, tiny.height);
+    host::MemoryDocument document = MakeDocument(c, tiny.width, tiny.height);
     std::vector<Timing> exports;
     for (int run = 0; run <= settings.runs; ++run) {
         RemoveFiles({ExportPath(tiny, c)});
-        const Timing timing = TimeExport(module, c, document, tiny);
+        const Timing timing = TimeExport(module, c, document);
         if (run > 0) {
             exports.push_back(timing);
         }
@@ -328,15 +266,15 @@ Timing FixedCost(host::PluginLibrary& module, const Settings& settings) {
 }
 
 void RunCase(host::PluginLibrary& module, const Case& c, const Settings& settings) {
-    Document document(c, settings.width, settings.height);
+    host::MemoryDocument document = MakeDocument(c, settings.width, settings.height);
     const std::string exportPath = ExportPath(settings, c);
     const std::string floorPath = settings.folder + "/floor.bin";
     const std::vector<std::string> files = {exportPath, floorPath};
     // The warm-up export also shows the write calls the floors must match.
     RemoveFiles(files);
-    document.Record();
-    TimeExport(module, c, document, settings);
-    const WritePattern pattern = PatternOf(exportPath, document.Recorded(), c.depth == 32 ? 12 : 6);
+    std::vector<Segment> segments;
+    TimeExport(module, c, document, &segments);
+    const WritePattern pattern = PatternOf(exportPath, segments, c.depth == 32 ? 12 : 6);
     RemoveFiles(files);
     TimeFloor(pattern, &document, floorPath);
     // Side 0 exports, side 1 is the write floor, side 2 the read+write floor.
@@ -346,7 +284,7 @@ void RunCase(host::PluginLibrary& module, const Case& c, const Settings& setting
             const int side = (run + turn) % 3;
             RemoveFiles(files);
             if (side == 0) {
-                timings[side].push_back(TimeExport(module, c, document, settings));
+                timings[side].push_back(TimeExport(module, c, document));
             } else {
                 timings[side].push_back(TimeFloor(pattern, side == 2 ? &document : nullptr, floorPath));
             }

@@ -1,5 +1,8 @@
 #include "Expected.h"
 
+#include "ExpectedFile.h"
+#include "MemoryDocument.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -11,18 +14,6 @@ constexpr uint32_t uiBUFFER_SAMPLES = 30000;
 constexpr uint32_t uiMAX_PIXEL = 10000;
 constexpr int16_t iMISSING_PARAMETER = -1715;
 
-bool IsLegal(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           (c != '\0' && std::strchr("+-()_", c) != nullptr);
-}
-
-// The header's lines, each written by a call of its own.
-std::vector<std::string> HeaderLines(const Scenario& s, Format format) {
-    const bool pfm = format == Format::PFM;
-    return {pfm ? "PF\n" : "P6\n", std::to_string(s.width) + "\n", std::to_string(s.height) + "\n",
-            pfm ? "-1.0000\n" : "65535\n"};
-}
-
 // One write call of the export: false, with nothing appended, when it would pass the file-size limit.
 bool Write(const Scenario& s, std::vector<uint8_t>& file, const std::vector<uint8_t>& bytes) {
     if (s.sizeLimit >= 0 && file.size() + bytes.size() > size_t(s.sizeLimit)) {
@@ -32,49 +23,20 @@ bool Write(const Scenario& s, std::vector<uint8_t>& file, const std::vector<uint
     return true;
 }
 
-// One sample's bytes as delivered, read as the processor reads them.
-uint32_t RawSample(const Scenario& s, int32_t x, int32_t y, int32_t plane) {
+// One sample's bytes as delivered.
+void AppendSample(std::vector<uint8_t>& out, const Scenario& s, int32_t x, int32_t y, int32_t plane) {
     uint8_t bytes[4] = {};
-    const size_t count = SampleBytes(s.depth);
-    for (size_t k = 0; k < count; ++k) {
+    for (size_t k = 0; k < SampleBytes(s.depth); ++k) {
         bytes[k] = s.SampleByte(SampleOffset(s, x, y, plane, k));
     }
-    if (count == 1) {
-        return bytes[0];
-    }
-    if (count == 2) {
-        uint16_t value = 0;
-        std::memcpy(&value, bytes, sizeof value);
-        return value;
-    }
-    uint32_t value = 0;
-    std::memcpy(&value, bytes, sizeof value);
-    return value;
-}
-
-// 16-bit file samples are most significant byte first; floats keep their bits, least significant byte first.
-void AppendSample(std::vector<uint8_t>& out, const Scenario& s, uint32_t raw) {
-    if (s.depth == 32) {
-        for (int shift = 0; shift < 32; shift += 8) {
-            out.push_back(uint8_t(raw >> shift));
-        }
-        return;
-    }
-    uint32_t wide = 0;
-    if (s.depth == 8) {
-        wide = raw * 257u;
-    } else {
-        wide = raw >= 32768u ? 65535u : raw * 65535u / 32768u;
-    }
-    out.push_back(uint8_t(wide >> 8));
-    out.push_back(uint8_t(wide & 0xFF));
+    host::AppendExpectedSample(out, s.depth, bytes);
 }
 
 void AppendPixels(std::vector<uint8_t>& out, const Scenario& s, bool gray, const VRect& rect) {
     out.reserve(size_t(rect.right - rect.left) * 3 * (s.depth == 32 ? 4 : 2));
     for (int32_t x = rect.left; x < rect.right; ++x) {
         for (int32_t channel = 0; channel < 3; ++channel) {
-            AppendSample(out, s, RawSample(s, x, rect.top, gray ? 0 : channel));
+            AppendSample(out, s, x, rect.top, gray ? 0 : channel);
         }
     }
 }
@@ -92,7 +54,7 @@ uint32_t MaxPixel(const Scenario& s) {
 // The transfer into a new, empty file; returns its code, or sets thrown to the code that leaves by exception.
 int16_t ExpectTransfer(const Scenario& s, const Classification& kind, StartOutcome& o, bool& thrown) {
     const uint32_t maxPixel = MaxPixel(s);
-    for (const std::string& line : HeaderLines(s, kind.format)) {
+    for (const std::string& line : host::ExpectedHeaderLines(s.width, s.height, s.depth)) {
         if (!Write(s, o.file, std::vector<uint8_t>(line.begin(), line.end()))) {
             return -20;
         }
@@ -154,12 +116,10 @@ int16_t ExpectTransfer(const Scenario& s, const Classification& kind, StartOutco
 } // namespace
 
 Classification Classify(int16_t mode, int16_t depth, int16_t planes) {
-    const bool rgb = (mode == 3 || mode == 11 || mode == 16) && planes > 2;
-    const bool gray = !rgb && (mode == 1 || mode == 10 || mode == 17) && planes > 0;
     Classification c;
-    if ((rgb || gray) && (depth == 8 || depth == 16 || depth == 32)) {
+    if (host::IsSupported(mode, depth, planes)) {
         c.format = depth == 32 ? Format::PFM : Format::PPM;
-        c.gray = gray;
+        c.gray = !(host::IsRGBMode(mode) && planes > 2);
     }
     return c;
 }
@@ -180,24 +140,8 @@ size_t SampleOffset(const Scenario& s, int32_t x, int32_t y, int32_t plane, size
 }
 
 std::string ExportName(const std::string& documentName, Format format) {
-    std::string name = documentName.substr(0, documentName.find('\0'));
-    const size_t separator = name.rfind('/');
-    if (separator != std::string::npos) {
-        name.erase(0, separator + 1);
-    }
-    const size_t point = name.rfind('.');
-    if (point != std::string::npos) {
-        name.erase(point);
-    }
-    for (char& c : name) {
-        if (!IsLegal(c)) {
-            c = '_';
-        }
-    }
-    if (name.empty() || format == Format::None) {
-        return std::string();
-    }
-    return name + (format == Format::PFM ? ".pfm" : ".ppm");
+    return format == Format::None ? std::string()
+                                  : host::ExpectedName(documentName, format == Format::PFM ? 32 : 8);
 }
 
 std::string FitPath(const std::string& folder, const std::string& name) {

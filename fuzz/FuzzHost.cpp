@@ -8,54 +8,45 @@
 #include "PluginMain.h"
 #include "platform/Handles.h"
 
-#include <algorithm>
-#include <cstring>
-
 namespace fuzz {
 namespace {
 
 constexpr int16_t iRESULT_UNSET = 0x7777;
-constexpr uint8_t uiPADDING = 0xA5;
 
-FuzzHost* active = nullptr;
-
-int16_t CB_AdvanceState() {
-    return active->Deliver();
+void CallMain(int16_t selector, void* block, intptr_t* data, int16_t* result) {
+    MainProc(selector, static_cast<ExportRecord*>(block), data, result);
 }
 
-Boolean CB_Abort() {
-    return active->Abort();
-}
-
-void CB_Progress(int32_t done, int32_t total) {
-    active->Report(done, total);
+host::HostOptions FuzzOptions() {
+    host::HostOptions options;
+    options.memory = host::DeliveryMemory::ExactHeap;
+    options.rectByHandshake = false;
+    // The scenario's maxData may be anything; the regions are checked against the plug-in's own rules.
+    options.enforceMaxData = false;
+    options.resultUnset = iRESULT_UNSET;
+    return options;
 }
 
 } // namespace
 
-FuzzHost::FuzzHost(const Scenario& s) : scenario(s) {
-    active = this;
+FuzzHost::FuzzHost(const Scenario& s) : scenario(s), core(CallMain, ToDocument(s), FuzzOptions()) {
+    core.Activate();
+    core.BeforeEachRequest([this](size_t index, host::Misbehaviour& m) { Arrange(index, m); });
     host::handles::OnMisuse([](const char* what) { Require(false, what); });
-    record.abortProc = s.abortProc ? CB_Abort : nullptr;
-    record.progressProc = s.progressProc ? CB_Progress : nullptr;
+    ExportRecord& record = core.Record();
+    record.abortProc = s.abortProc ? record.abortProc : nullptr;
+    record.progressProc = s.progressProc ? record.progressProc : nullptr;
     record.maxData = s.maxData;
-    record.imageMode = s.mode;
-    record.depth = s.depth;
-    record.planes = s.planes;
     record.imageSize = Point{s.size16v, s.size16h};
-    record.imageSize32 = VPoint{s.height, s.width};
-    const size_t length = std::min<size_t>(s.filename.size(), 255);
-    record.filename[0] = static_cast<unsigned char>(length);
-    std::memcpy(record.filename + 1, s.filename.data(), length);
     record.handleProcs = host::handles::Offered(s.handles);
-    record.advanceState = s.advanceState ? CB_AdvanceState : nullptr;
+    record.advanceState = s.advanceState ? record.advanceState : nullptr;
     record.sSPBasic = host::suites::Offered(s.suite);
     record.HostSupports32BitCoordinates = s.hostSupports32Bit;
     record.PluginUsing32BitCoordinates = s.pluginUsing32Bit;
 }
 
 FuzzHost::~FuzzHost() {
-    const auto globals = reinterpret_cast<Handle>(slot);
+    const auto globals = reinterpret_cast<Handle>(core.Slot());
     if (host::handles::IsValid(globals)) {
         host::handles::Dispose(globals);
     } else if (globals != nullptr) {
@@ -63,68 +54,52 @@ FuzzHost::~FuzzHost() {
         DisposeHandle(globals);
     }
     host::handles::OnMisuse(nullptr);
-    active = nullptr;
 }
 
 int16_t FuzzHost::Call(int16_t selector) {
-    int16_t result = iRESULT_UNSET;
     if (selector == exportSelectorAbout) {
         AboutRecord about{nullptr, host::suites::Offered(scenario.suite)};
-        MainProc(selector, reinterpret_cast<ExportRecord*>(&about), &slot, &result);
-    } else {
-        MainProc(selector, &record, &slot, &result);
+        return core.Call(CallMain, selector, &about, &core.Slot());
     }
-    delivery.reset();
-    return result;
+    return core.Call(selector);
 }
 
-void FuzzHost::ClearLog() {
-    requests.clear();
-    progress.clear();
+std::vector<Region> FuzzHost::Requests() const {
+    std::vector<Region> regions;
+    for (const host::Event& request : core.Requests()) {
+        regions.push_back(Region{request.rect, request.loPlane, request.hiPlane});
+    }
+    return regions;
 }
 
-int16_t FuzzHost::Deliver() {
-    const Region region{record.theRect32, record.loPlane, record.hiPlane};
-    const VRect& r = region.rect;
+std::vector<ProgressReport> FuzzHost::Progress() const {
+    std::vector<ProgressReport> reports;
+    for (const host::Event& report : core.ProgressReports()) {
+        reports.push_back(ProgressReport{report.done, report.total});
+    }
+    return reports;
+}
+
+// The plug-in asks for whole rows of every plane, one row at a time; the scenario's action for the request
+// then says how it is answered, counted from the last ClearLog.
+void FuzzHost::Arrange(size_t index, host::Misbehaviour& m) {
+    const host::Event& request = core.Requests().back();
+    const VRect& r = request.rect;
     Require(r.top >= 0 && r.bottom == r.top + 1 && r.bottom <= scenario.height && r.left >= 0 &&
                 r.right > r.left && r.right <= scenario.width,
             "a region outside the document or not one row");
-    Require(region.loPlane == 0 && region.hiPlane == scenario.planes - 1, "not every plane requested");
-    lastAction = scenario.ActionAt(requests.size());
-    requests.push_back(region);
-    record.data = nullptr;
-    record.rowBytes = 0;
-    delivery.reset();
-    if (lastAction.kind == Action::Fail) {
-        return lastAction.code;
+    Require(request.loPlane == 0 && request.hiPlane == scenario.planes - 1, "not every plane requested");
+    const Action action = scenario.ActionAt(core.Requests().size() - 1);
+    m = host::Misbehaviour{};
+    m.padLastRow = true;
+    if (action.kind == Action::Fail) {
+        m.failAt = index;
+        m.failCode = action.code;
     }
-    const size_t sampleBytes = SampleBytes(scenario.depth);
-    const size_t needed = size_t(r.right - r.left) * size_t(scenario.planes) * sampleBytes;
-    size_t promised = needed;
-    if (lastAction.kind == Action::ShortRowBytes) {
-        promised = needed - std::min(needed, size_t(lastAction.bytes));
-    } else if (lastAction.kind == Action::LongRowBytes) {
-        promised = needed + size_t(lastAction.bytes);
-    }
-    delivery = std::make_unique<uint8_t[]>(std::max<size_t>(promised, 1));
-    const size_t pixelBytes = size_t(scenario.planes) * sampleBytes;
-    for (size_t i = 0; i < std::min(needed, promised); ++i) {
-        const int32_t x = r.left + int32_t(i / pixelBytes);
-        const int32_t plane = int32_t(i % pixelBytes / sampleBytes);
-        delivery[i] = scenario.SampleByte(SampleOffset(scenario, x, r.top, plane, i % sampleBytes));
-    }
-    std::fill(delivery.get() + std::min(needed, promised), delivery.get() + promised, uiPADDING);
-    record.data = lastAction.kind == Action::NullData ? nullptr : delivery.get();
-    record.rowBytes = static_cast<int32_t>(promised);
-    return exportNoErr;
-}
-
-Boolean FuzzHost::Abort() {
-    return !requests.empty() && lastAction.kind == Action::Cancel;
-}
-
-void FuzzHost::Report(int32_t done, int32_t total) {
-    progress.push_back({done, total});
+    m.cancelUntilNext = action.kind == Action::Cancel;
+    m.rowBytesShortBy = action.kind == Action::ShortRowBytes ? action.bytes : 0;
+    m.rowBytesPadding = action.kind == Action::LongRowBytes ? action.bytes : 0;
+    m.nullData = action.kind == Action::NullData;
 }
 
 } // namespace fuzz

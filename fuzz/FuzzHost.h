@@ -1,16 +1,16 @@
-// An in-process host for the fuzzer: it presents the scenario's record, calls the plug-in's entry, serves
-// advanceState from the scenario's document and behaves per request as the scenario says. Every region it
-// hands out is a heap block of exactly the bytes it promised, so a read past them is caught by the address
-// sanitizer.
+// The host library's host for the fuzzer: it presents the scenario's record, calls the plug-in's entry in
+// process, serves advanceState from the scenario's document and behaves per request as the scenario says.
+// Every region it hands out is a heap block of exactly the bytes it promised, so a read past them is caught
+// by the address sanitizer.
 #ifndef QUENFIELD_FUZZ_FUZZHOST_H
 #define QUENFIELD_FUZZ_FUZZHOST_H
 
 #include "Expected.h"
+#include "HostCore.h"
 #include "Scenario.h"
 
 #include "ExportInterface.h"
 
-#include <memory>
 #include <vector>
 
 namespace fuzz {
@@ -26,23 +26,16 @@ public:
     // One call of the entry point; the result field starts as a value no call may leave.
     int16_t Call(int16_t selector);
 
-    const ExportRecord& Record() const { return record; }
-    const std::vector<Region>& Requests() const { return requests; }
-    const std::vector<ProgressReport>& Progress() const { return progress; }
-    void ClearLog();
-
-    int16_t Deliver();
-    Boolean Abort();
-    void Report(int32_t done, int32_t total);
+    const ExportRecord& Record() const { return core.Record(); }
+    std::vector<Region> Requests() const;
+    std::vector<ProgressReport> Progress() const;
+    void ClearLog() { core.ClearEvents(); }
 
 private:
+    void Arrange(size_t index, host::Misbehaviour& behaviour);
+
     const Scenario& scenario;
-    ExportRecord record{};
-    intptr_t slot = 0;
-    std::unique_ptr<uint8_t[]> delivery;
-    Action lastAction;
-    std::vector<Region> requests;
-    std::vector<ProgressReport> progress;
+    host::HostCore core;
 };
 
 } // namespace fuzz

@@ -4,11 +4,11 @@
 
 #include "Document.h"
 #include "ExportInterface.h"
+#include "HostCore.h"
 #include "PluginLibrary.h"
 
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace host {
 
@@ -27,7 +27,7 @@ struct ExportOutcome {
 class ExportSession {
 public:
     // The most bytes this host hands over in one region; the plug-in may lower it.
-    static constexpr int32_t kOfferedMaxData = 8 * 1024 * 1024;
+    static constexpr int32_t kOfferedMaxData = HostCore::kOfferedMaxData;
 
     // Throws std::invalid_argument when the document cannot be described in the record (too large, too many
     // channels).
@@ -39,26 +39,9 @@ public:
     ExportOutcome Run();
 
 private:
-    static Boolean OnAbort();
-    static void OnProgress(int32_t done, int32_t total);
-    static int16_t OnAdvanceState();
-
-    void FillRecord();
-    bool WantsRegion() const;
-    VRect RequestedRect() const;
-    int16_t Deliver();
-    int16_t Refuse(int16_t code, const std::string& reason);
-    void CopyRows(const VRect& rect, int lo, int hi, size_t rowBytes);
-
     PluginLibrary& plugin_;
     RowSource& document_;
     ExportObserver observer_;
-    ExportRecord record_{};
-    int32_t maxData_ = kOfferedMaxData;
-    std::vector<unsigned char> delivery_;
-    ExportOutcome outcome_;
-
-    static ExportSession* active_;
 };
 
 } // namespace host

@@ -157,4 +157,13 @@ Scenario Decode(const uint8_t* data, size_t size) {
     return s;
 }
 
+host::MemoryDocument ToDocument(const Scenario& s) {
+    host::MemoryDocument document(s.mode, s.depth, s.planes, s.width, s.height, s.filename);
+    std::vector<uint8_t>& bytes = document.Bytes();
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = s.SampleByte(i);
+    }
+    return document;
+}
+
 } // namespace fuzz

@@ -4,6 +4,8 @@
 #ifndef QUENFIELD_FUZZ_SCENARIO_H
 #define QUENFIELD_FUZZ_SCENARIO_H
 
+#include "MemoryDocument.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -97,6 +99,9 @@ constexpr int32_t iMAX_SIDE = 64;
 constexpr size_t uiMAX_SAMPLES = size_t(1) << 18;
 
 Scenario Decode(const uint8_t* data, size_t size);
+
+// The document the host holds for the scenario: its bytes are SampleByte of their offset.
+host::MemoryDocument ToDocument(const Scenario& s);
 
 } // namespace fuzz
 

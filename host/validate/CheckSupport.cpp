@@ -45,7 +45,7 @@ void ExpectFailure(int16_t seen, const std::string& what) {
 }
 
 void ExpectExportFile(const Sandbox& sandbox, const Document& document, const std::string& what) {
-    const std::string extension = document.depth == 32 ? ".pfm" : ".ppm";
+    const std::string extension = document.Depth() == 32 ? ".pfm" : ".ppm";
     const std::vector<std::string> entries = sandbox.ExportEntries();
     Expect(entries.size() == 1 && EndsWith(entries.front(), extension), what + ": the export folder",
            "one " + extension + " file", List(entries));
@@ -53,7 +53,7 @@ void ExpectExportFile(const Sandbox& sandbox, const Document& document, const st
 }
 
 void ExpectExportFileNamed(const Sandbox& sandbox, const Document& document, const std::string& what) {
-    const std::string name = ExpectedName(document.name, document.depth);
+    const std::string name = ExpectedName(document.Name(), document.Depth());
     const std::vector<std::string> entries = sandbox.ExportEntries();
     Expect(entries == std::vector<std::string>{name}, what + ": the export folder", "only " + name,
            List(entries));

@@ -60,14 +60,6 @@ void Steer(Scenario& s, std::mt19937_64& random) {
     s.actions = actions;
 }
 
-Document ToDocument(const Scenario& s) {
-    Document d = MakeDocument(s.mode, s.depth, s.planes, s.width, s.height, s.filename);
-    for (size_t i = 0; i < d.samples.size(); ++i) {
-        d.samples[i] = s.SampleByte(i);
-    }
-    return d;
-}
-
 void Arrange(const Sandbox& sandbox, const Scenario& s, const Document& document) {
     if (s.folder == fuzz::FolderState::Absent) {
         return;
@@ -76,7 +68,7 @@ void Arrange(const Sandbox& sandbox, const Scenario& s, const Document& document
     if (s.folder == fuzz::FolderState::StaleFile) {
         std::ofstream(sandbox.ExportFolder() / "stale.ppm") << "stale";
     } else if (s.folder == fuzz::FolderState::FolderNamedLikeTheFile) {
-        const std::string name = ExpectedName(document.name, document.depth);
+        const std::string name = ExpectedName(document.Name(), document.Depth());
         std::filesystem::create_directories(sandbox.ExportFolder() / (name.empty() ? "planted" : name));
     }
 }
@@ -113,10 +105,10 @@ std::vector<std::string> RegularFiles(const Sandbox& sandbox) {
 // An export that ended well: the document was one the interface lets a plug-in export, every delivery was
 // readable, and the file is the one the delivered samples make.
 void ExpectGoodExport(const Sandbox& sandbox, const Document& d, bool unreadable, const std::string& at) {
-    Expect(IsSupported(d.mode, d.depth, d.planes) && d.width > 0 && d.height > 0,
+    Expect(IsSupported(d.Mode(), d.Depth(), d.Planes()) && d.Width() > 0 && d.Height() > 0,
            at + ": the export of " + d.Describe(), "a refusal", "success");
     Expect(!unreadable, at + ": an export with a short or null delivery", "a failure", "success");
-    const std::string extension = d.depth == 32 ? ".pfm" : ".ppm";
+    const std::string extension = d.Depth() == 32 ? ".pfm" : ".ppm";
     const std::vector<std::string> files = RegularFiles(sandbox);
     Expect(files.size() == 1 && files.front().size() > extension.size() &&
                files.front().compare(files.front().size() - 4, 4, extension) == 0,
@@ -196,7 +188,7 @@ void PlayCalls(ExportPluginEntry entry, const FuzzCase& c, const Sandbox& sandbo
         }
         // Mode, depth and planes are what Prepare must judge; a document without pixels may fail in Start.
         if (selector == exportSelectorPrepare && result == exportNoErr) {
-            Expect(IsSupported(document.mode, document.depth, document.planes),
+            Expect(IsSupported(document.Mode(), document.Depth(), document.Planes()),
                    at + ": Prepare for " + document.Describe(), "a refusal", "success");
         }
         if (transfer && result == exportNoErr && !host.WantsRegion()) {

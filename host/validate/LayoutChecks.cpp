@@ -37,7 +37,7 @@ void SmallMaxData(const CheckContext& context) {
     host::PluginLibrary library(context.plugin);
     for (const Document& document : Mixed(7, 5)) {
         const int32_t pixel = int32_t(document.PixelBytes());
-        for (int32_t maxData : {pixel * document.width, pixel * document.width - 1, pixel * 3, pixel}) {
+        for (int32_t maxData : {pixel * document.Width(), pixel * document.Width() - 1, pixel * 3, pixel}) {
             FreshFolder(sandbox);
             ProbeHost host(library.Entry(), document);
             host.Record().maxData = maxData;

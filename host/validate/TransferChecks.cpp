@@ -30,21 +30,21 @@ void ExpectCovering(const std::vector<Event>& requests, const Document& d) {
     int32_t column = 0;
     for (const Event& r : requests) {
         const std::string next = "row " + std::to_string(row) + " from column " + std::to_string(column);
-        Expect(row < d.height, what + ": a request", "none after the last row", DescribeRequest(r));
+        Expect(row < d.Height(), what + ": a request", "none after the last row", DescribeRequest(r));
         Expect(r.rect.top == row && r.rect.bottom == row + 1 && r.rect.left == column &&
-                   r.rect.right > column && r.rect.right <= d.width,
+                   r.rect.right > column && r.rect.right <= d.Width(),
                what + ": the next request", "one row: " + next, DescribeRequest(r));
         Expect(r.rect.right - r.rect.left <= kMaxRequestPixels, what + ": the request's width",
                "at most " + std::to_string(kMaxRequestPixels) + " pixels", DescribeRequest(r));
-        Expect(r.loPlane == 0 && r.hiPlane == d.planes - 1, what + ": the request's planes",
-               "0.." + std::to_string(d.planes - 1), DescribeRequest(r));
+        Expect(r.loPlane == 0 && r.hiPlane == d.Planes() - 1, what + ": the request's planes",
+               "0.." + std::to_string(d.Planes() - 1), DescribeRequest(r));
         column = r.rect.right;
-        if (column == d.width) {
+        if (column == d.Width()) {
             ++row;
             column = 0;
         }
     }
-    Expect(row == d.height, what + ": the requests", "every row",
+    Expect(row == d.Height(), what + ": the requests", "every row",
            "they stopped at row " + std::to_string(row));
 }
 
@@ -93,13 +93,14 @@ void ProgressReports(const CheckContext& context) {
             if (e.kind != Event::Progress) {
                 continue;
             }
-            Expect(e.total == document.height && e.done >= last && e.done < e.total,
+            Expect(e.total == document.Height() && e.done >= last && e.done < e.total,
                    what + ": the next progress report",
-                   "at least " + std::to_string(std::max(last, 0)) + " of " + std::to_string(document.height),
+                   "at least " + std::to_string(std::max(last, 0)) + " of " +
+                       std::to_string(document.Height()),
                    std::to_string(e.done) + " of " + std::to_string(e.total));
             last = e.done;
         }
-        ExpectEqual(last, document.height - 1, what + ": the last progress report's row");
+        ExpectEqual(last, document.Height() - 1, what + ": the last progress report's row");
     }
 }
 
@@ -119,9 +120,9 @@ void ProgressPerRow(const CheckContext& context) {
                        "one of row " + std::to_string(row), DescribeRequest(e));
                 requested = true;
             } else if (e.kind == Event::Progress) {
-                Expect(e.done == row && e.total == document.height && requested,
+                Expect(e.done == row && e.total == document.Height() && requested,
                        what + ": the next progress report",
-                       std::to_string(row) + " of " + std::to_string(document.height) +
+                       std::to_string(row) + " of " + std::to_string(document.Height()) +
                            " after that row's requests",
                        std::to_string(e.done) + " of " + std::to_string(e.total) +
                            (requested ? "" : " before any request of the row"));
@@ -129,7 +130,7 @@ void ProgressPerRow(const CheckContext& context) {
                 requested = false;
             }
         }
-        ExpectEqual(row, document.height, what + ": progress reports");
+        ExpectEqual(row, document.Height(), what + ": progress reports");
     }
 }
 
@@ -234,7 +235,7 @@ void ShortRowBytes(const CheckContext& context) {
     Sandbox sandbox(context.scratch, Companion::Recording);
     host::PluginLibrary library(context.plugin);
     const Document document = ShortRowDocument();
-    const int32_t rowBytes = int32_t(document.PixelBytes()) * document.width;
+    const int32_t rowBytes = int32_t(document.PixelBytes()) * document.Width();
     for (int32_t shortBy : {1, rowBytes / 2, rowBytes}) {
         const std::string what = "rowBytes " + std::to_string(shortBy) + " short of the region's rows";
         ProbeHost host(library.Entry(), document);
@@ -256,7 +257,7 @@ void ResultCodes(const CheckContext& context) {
         ExpectResult(host.Export().result, exportErrParam, "no advanceState: the export's result");
     }
     const Document document = ShortRowDocument();
-    const int32_t rowBytes = int32_t(document.PixelBytes()) * document.width;
+    const int32_t rowBytes = int32_t(document.PixelBytes()) * document.Width();
     for (int32_t shortBy : {1, rowBytes / 2}) {
         ProbeHost host(library.Entry(), document);
         host.Behaviour().rowBytesShortBy = shortBy;

@@ -13,10 +13,7 @@ HostSession::~HostSession() {
 }
 
 int16_t HostSession::Call(int16_t selector) {
-    host.Activate();
-    int16_t result = 0x7777;
-    module.Call(selector, &host.Record(), &slot, &result);
-    return result;
+    return host.Call(module.Entry(), selector, &host.Record(), &slot);
 }
 
 int16_t HostSession::Export() {

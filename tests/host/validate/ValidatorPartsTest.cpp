@@ -86,10 +86,11 @@ TEST(ValidatorProbeHost, AnswersMultiRowPlaneSubsetsWithPaddingAndMisalignment) 
         for (size_t row = 0; row < deliveredRows.size(); ++row) {
             for (int32_t x = c.region.rect.left; x < c.region.rect.right; ++x) {
                 const size_t at = size_t(x - c.region.rect.left) * planes * 2;
-                EXPECT_EQ(std::memcmp(deliveredRows[row].data() + at,
-                                      document.Sample(x, c.region.rect.top + int32_t(row), c.region.lo),
-                                      planes * 2),
-                          0)
+                EXPECT_EQ(
+                    std::memcmp(deliveredRows[row].data() + at,
+                                document.SampleAddress(x, c.region.rect.top + int32_t(row), c.region.lo),
+                                planes * 2),
+                    0)
                     << "row " << row << ", column " << x << ", padding " << c.padding;
             }
         }

@@ -28,7 +28,7 @@ std::vector<uint8_t> Bytes(const std::string& text, std::initializer_list<uint8_
 template <typename T>
 Document WithSamples(int16_t mode, int16_t depth, int16_t planes, int32_t width, std::vector<T> samples) {
     Document d = validate::MakeDocument(mode, depth, planes, width, 1);
-    std::memcpy(d.samples.data(), samples.data(), samples.size() * sizeof(T));
+    std::memcpy(d.Bytes().data(), samples.data(), samples.size() * sizeof(T));
     return d;
 }
 
@@ -87,7 +87,7 @@ using ValidatorGuardedBlockDeathTest = ::testing::Test;
 
 TEST_F(ValidatorGuardedBlockDeathTest, FaultsOnTheByteAfterTheEndAndOnAnyWrite) {
     for (size_t size : {size_t(1), size_t(4096), size_t(4097), size_t(12345)}) {
-        validate::GuardedBlock block(size);
+        host::GuardedBlock block(size);
         std::memset(block.Data(), 0xAB, size);
         block.Seal();
         const volatile uint8_t* data = block.Data();

@@ -1,13 +1,13 @@
 // Memory handed to a plug-in that must not be read past its end or written at all: the bytes end exactly at
 // a page boundary, an unmapped page follows, and the pages holding them are read-only once filled. A read
 // beyond the last byte promised, or any write, faults at once.
-#ifndef QUENFIELD_VALIDATE_GUARDEDBLOCK_H
-#define QUENFIELD_VALIDATE_GUARDEDBLOCK_H
+#ifndef QUENFIELD_HOST_GUARDEDBLOCK_H
+#define QUENFIELD_HOST_GUARDEDBLOCK_H
 
 #include <cstddef>
 #include <cstdint>
 
-namespace validate {
+namespace host {
 
 class GuardedBlock {
 public:
@@ -32,6 +32,6 @@ private:
     size_t size_ = 0;
 };
 
-} // namespace validate
+} // namespace host
 
 #endif

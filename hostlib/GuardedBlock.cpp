@@ -4,7 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-namespace validate {
+namespace host {
 
 GuardedBlock::GuardedBlock(size_t size) : size_(size) {
     const size_t page = size_t(sysconf(_SC_PAGESIZE));
@@ -33,4 +33,4 @@ void GuardedBlock::Seal() {
     mprotect(mapping_ + page, dataPages_ * page, PROT_READ);
 }
 
-} // namespace validate
+} // namespace host
