@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace companion {
 namespace {
@@ -19,19 +21,37 @@ int KeepError(TIFF*, void* userData, const char*, const char* format, va_list ar
     return 1;
 }
 
+// Imports of one name may overlap (a companion is started per export and not awaited), so each writes a
+// partial file of its own, created exclusively: a shared one would be truncated under the other import and
+// renamed away from it.
+std::filesystem::path CreatePartial(const std::filesystem::path& folder, const std::string& stem, int& fd) {
+    const std::string suffix = ".part";
+    std::string name = (folder / (stem + ".tif.XXXXXX" + suffix)).string();
+    fd = mkostemps(name.data(), static_cast<int>(suffix.size()), O_CLOEXEC);
+    if (fd < 0) {
+        throw ImportError("cannot create " + name + ": " + std::strerror(errno));
+    }
+    return name;
+}
+
 } // namespace
 
 TiffOutput::TiffOutput(const std::filesystem::path& folder, const std::string& stem, ImageKind kind,
                        uint32_t width, uint32_t height)
-    : folder_(folder), stem_(stem), partial_(folder / (stem + ".tif.part")) {
+    : folder_(folder), stem_(stem) {
+    int fd = -1;
+    partial_ = CreatePartial(folder, stem, fd);
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, KeepError, &lastError_);
     // "8": BigTIFF when the image passes the classic format's 4 GB.
     const uint64_t bytes = uint64_t(width) * height * 3 * (kind == ImageKind::Ppm16 ? 2 : 4);
     const char* mode = bytes > (uint64_t(4) << 30) - (uint64_t(1) << 20) ? "w8" : "w";
-    tiff_ = TIFFOpenExt(partial_.c_str(), mode, options);
+    tiff_ = TIFFFdOpenExt(fd, partial_.c_str(), mode, options);
     TIFFOpenOptionsFree(options);
     if (tiff_ == nullptr) {
+        ::close(fd);
+        std::error_code ignored;
+        std::filesystem::remove(partial_, ignored);
         throw ImportError("cannot create " + partial_.string() + ": " + lastError_);
     }
     const bool ppm = kind == ImageKind::Ppm16;
