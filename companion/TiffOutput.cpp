@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <unistd.h>
 
 namespace companion {
@@ -23,15 +23,23 @@ int KeepError(TIFF*, void* userData, const char*, const char* format, va_list ar
 
 // Imports of one name may overlap (a companion is started per export and not awaited), so each writes a
 // partial file of its own, created exclusively: a shared one would be truncated under the other import and
-// renamed away from it.
-std::filesystem::path CreatePartial(const std::filesystem::path& folder, const std::string& stem, int& fd) {
-    const std::string suffix = ".part";
-    std::string name = (folder / (stem + ".tif.XXXXXX" + suffix)).string();
-    fd = mkostemps(name.data(), static_cast<int>(suffix.size()), O_CLOEXEC);
-    if (fd < 0) {
-        throw ImportError("cannot create " + name + ": " + std::strerror(errno));
+// renamed away from it. open() rather than mkstemp() so that the file gets the user's umask like any other
+// picture.
+int CreatePartial(const std::filesystem::path& folder, const std::string& stem,
+                  std::filesystem::path& partial) {
+    std::random_device random;
+    for (;;) {
+        char tag[9];
+        std::snprintf(tag, sizeof tag, "%08x", random());
+        partial = folder / (stem + ".tif." + tag + ".part");
+        const int fd = ::open(partial.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            return fd;
+        }
+        if (errno != EEXIST) {
+            throw ImportError("cannot create " + partial.string() + ": " + std::strerror(errno));
+        }
     }
-    return name;
 }
 
 } // namespace
@@ -39,8 +47,7 @@ std::filesystem::path CreatePartial(const std::filesystem::path& folder, const s
 TiffOutput::TiffOutput(const std::filesystem::path& folder, const std::string& stem, ImageKind kind,
                        uint32_t width, uint32_t height)
     : folder_(folder), stem_(stem) {
-    int fd = -1;
-    partial_ = CreatePartial(folder, stem, fd);
+    const int fd = CreatePartial(folder, stem, partial_);
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, KeepError, &lastError_);
     // "8": BigTIFF when the image passes the classic format's 4 GB.
