@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
+#include <unistd.h>
 
 namespace companion {
 namespace {
@@ -19,19 +21,44 @@ int KeepError(TIFF*, void* userData, const char*, const char* format, va_list ar
     return 1;
 }
 
+// Imports of one name may overlap (a companion is started per export and not awaited), so each writes a
+// partial file of its own, created exclusively: a shared one would be truncated under the other import and
+// renamed away from it. open() rather than mkstemp() so that the file gets the user's umask like any other
+// picture.
+int CreatePartial(const std::filesystem::path& folder, const std::string& stem,
+                  std::filesystem::path& partial) {
+    std::random_device random;
+    for (;;) {
+        char tag[9];
+        std::snprintf(tag, sizeof tag, "%08x", random());
+        partial = folder / (stem + ".tif." + tag + ".part");
+        const int fd = ::open(partial.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            return fd;
+        }
+        if (errno != EEXIST) {
+            throw ImportError("cannot create " + partial.string() + ": " + std::strerror(errno));
+        }
+    }
+}
+
 } // namespace
 
 TiffOutput::TiffOutput(const std::filesystem::path& folder, const std::string& stem, ImageKind kind,
                        uint32_t width, uint32_t height)
-    : folder_(folder), stem_(stem), partial_(folder / (stem + ".tif.part")) {
+    : folder_(folder), stem_(stem) {
+    const int fd = CreatePartial(folder, stem, partial_);
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, KeepError, &lastError_);
     // "8": BigTIFF when the image passes the classic format's 4 GB.
     const uint64_t bytes = uint64_t(width) * height * 3 * (kind == ImageKind::Ppm16 ? 2 : 4);
     const char* mode = bytes > (uint64_t(4) << 30) - (uint64_t(1) << 20) ? "w8" : "w";
-    tiff_ = TIFFOpenExt(partial_.c_str(), mode, options);
+    tiff_ = TIFFFdOpenExt(fd, partial_.c_str(), mode, options);
     TIFFOpenOptionsFree(options);
     if (tiff_ == nullptr) {
+        ::close(fd);
+        std::error_code ignored;
+        std::filesystem::remove(partial_, ignored);
         throw ImportError("cannot create " + partial_.string() + ": " + lastError_);
     }
     const bool ppm = kind == ImageKind::Ppm16;

@@ -14,7 +14,7 @@ namespace companion {
 
 class TiffOutput {
 public:
-    // Starts <folder>/<stem>.tif.part. Throws ImportError.
+    // Starts a partial file <folder>/<stem>.tif.<random>.part of this import's own. Throws ImportError.
     TiffOutput(const std::filesystem::path& folder, const std::string& stem, ImageKind kind, uint32_t width,
                uint32_t height);
     // Removes the partial file unless Commit succeeded.

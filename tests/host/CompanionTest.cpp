@@ -5,9 +5,11 @@
 #include "TiffOutput.h"
 
 #include <gtest/gtest.h>
+#include <tiffio.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -32,8 +34,27 @@ protected:
         return path;
     }
 
+    std::set<std::string> Names() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder_)) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+
     fs::path folder_;
 };
+
+std::vector<uint16_t> FirstPixel(const fs::path& path) {
+    std::vector<uint16_t> pixel(3);
+    TIFF* tiff = TIFFOpen(path.c_str(), "r");
+    EXPECT_NE(tiff, nullptr) << path;
+    if (tiff != nullptr) {
+        EXPECT_EQ(TIFFReadScanline(tiff, pixel.data(), 0, 0), 1) << path;
+        TIFFClose(tiff);
+    }
+    return pixel;
+}
 
 TEST_F(CompanionTest, ReadsPpmSamplesMostSignificantByteFirst) {
     ExportedImage image(Write(std::string("P6\n2\n1\n65535\n") + std::string("\xff\xfe\x00\x01\x80\x00", 6) +
@@ -93,7 +114,21 @@ TEST_F(CompanionTest, ImportsNeverOverwriteAnEarlierOne) {
         output.WriteRow(row);
         EXPECT_EQ(output.Commit(), folder_ / expected);
     }
-    EXPECT_FALSE(fs::exists(folder_ / "photo.tif.part"));
+    EXPECT_EQ(Names(), (std::set<std::string>{"photo.tif", "photo-2.tif", "photo-3.tif"}));
+}
+
+TEST_F(CompanionTest, OverlappingImportsOfOneNameEachKeepTheirOwnImage) {
+    const uint16_t first[3] = {1, 2, 3};
+    const uint16_t second[3] = {4, 5, 6};
+    companion::TiffOutput earlier(folder_, "letter", ImageKind::Ppm16, 1, 1);
+    companion::TiffOutput later(folder_, "letter", ImageKind::Ppm16, 1, 1);
+    earlier.WriteRow(first);
+    later.WriteRow(second);
+    EXPECT_EQ(earlier.Commit(), folder_ / "letter.tif");
+    EXPECT_EQ(later.Commit(), folder_ / "letter-2.tif");
+    EXPECT_EQ(FirstPixel(folder_ / "letter.tif"), (std::vector<uint16_t>{1, 2, 3}));
+    EXPECT_EQ(FirstPixel(folder_ / "letter-2.tif"), (std::vector<uint16_t>{4, 5, 6}));
+    EXPECT_EQ(Names(), (std::set<std::string>{"letter.tif", "letter-2.tif"}));
 }
 
 TEST_F(CompanionTest, AnUnfinishedImportLeavesNothingBehind) {
