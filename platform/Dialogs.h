@@ -21,7 +21,7 @@ WindowRef GetDialogWindow(DialogRef dialog);
 GrafPtr GetDialogPort(DialogRef dialog);
 // Runs the front dialog until an item is chosen: each event goes to filter (StdFilterProc when null) and,
 // when the filter leaves it, a mouse-down on an enabled item chooses that item. Where nobody can answer
-// (no terminal), the text is shown and item 1 is chosen at once.
+// (no window, no terminal), the text is shown and item 1 is chosen at once.
 void ModalDialog(ModalFilterUPP filter, int16_t* itemHit);
 // Return and Enter choose the default item, Escape the cancel item.
 bool StdFilterProc(DialogRef dialog, EventRecord* event, int16_t* itemHit);

@@ -36,7 +36,7 @@ public:
     virtual bool NextEvent(EventRecord& event) = 0;
 };
 
-// For tests: route screen geometry and every modal dialog to display (not owned) instead of the terminal;
+// For tests: route screen geometry and every modal dialog to display (not owned) instead of the user's;
 // null routes back.
 void InstallDisplay(IDisplay* display);
 

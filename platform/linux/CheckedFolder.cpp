@@ -58,23 +58,26 @@ CFolderAccess::~CFolderAccess() {
     }
 }
 
-bool CheckFolderDescriptor(int fd) {
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid()) {
-        return false;
+int OpenOwnFolder(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd == -1) {
+        return -1;
     }
-    return (info.st_mode & uiFOREIGN_WRITE) == 0 || fchmod(fd, uiFOLDER_MODE) == 0;
+    struct stat info {};
+    const bool ours = fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() &&
+                      ((info.st_mode & uiFOREIGN_WRITE) == 0 || fchmod(fd, uiFOLDER_MODE) == 0);
+    if (!ours) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 bool SecureFolder(const std::string& path) {
     _hlp::Require(!path.empty());
     ReleaseFolder();
-    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = OpenOwnFolder(path);
     if (fd == -1) {
-        return false;
-    }
-    if (!CheckFolderDescriptor(fd)) {
-        close(fd);
         return false;
     }
     SCheckedFolder& checked = GetChecked();

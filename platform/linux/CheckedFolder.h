@@ -32,9 +32,9 @@ private:
     bool bOwned;
 };
 
-// True when the open folder is a real folder of this user's; one that group or others could write to is
-// narrowed to 0700 first.
-bool CheckFolderDescriptor(int fd);
+// The folder at path, opened without following a link in its last component, when it is a real folder of
+// this user's; one that group or others could write to is narrowed to 0700 first. -1 otherwise.
+int OpenOwnFolder(const std::string& path);
 
 } // namespace _sys
 

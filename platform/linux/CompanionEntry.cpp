@@ -23,24 +23,23 @@ bool IsAbsolute(const std::string& path) {
 // The XDG data folders, most important first, read afresh on every launch; relative ones are ignored.
 std::vector<std::string> GetDataFolders() {
     std::vector<std::string> folders;
+    const auto add = [&folders](const std::string& folder) {
+        if (IsAbsolute(folder)) {
+            folders.push_back(folder);
+        }
+    };
     const char* home = std::getenv("XDG_DATA_HOME");
     if (home != nullptr && *home != '\0') {
-        folders.emplace_back(home);
+        add(home);
     } else if (const char* user = std::getenv("HOME")) {
-        folders.push_back(_hlp::CreatePath(user, pcDEFAULT_DATA_HOME));
+        add(_hlp::CreatePath(user, pcDEFAULT_DATA_HOME));
     }
     const char* dirs = std::getenv("XDG_DATA_DIRS");
     std::istringstream list(dirs != nullptr && *dirs != '\0' ? dirs : pcDEFAULT_DATA_DIRS);
     for (std::string folder; std::getline(list, folder, ':');) {
-        folders.push_back(folder);
+        add(folder);
     }
-    std::vector<std::string> absolute;
-    for (const std::string& folder : folders) {
-        if (IsAbsolute(folder)) {
-            absolute.push_back(folder);
-        }
-    }
-    return absolute;
+    return folders;
 }
 
 } // namespace

@@ -4,10 +4,6 @@
 
 namespace {
 
-int16_t I16(int value) {
-    return static_cast<int16_t>(std::clamp(value, -32768, 32767));
-}
-
 Rect Offset(const Rect& rect, int dh, int dv) {
     return Rect{I16(rect.top + dv), I16(rect.left + dh), I16(rect.bottom + dv), I16(rect.right + dh)};
 }
@@ -62,6 +58,14 @@ bool PointInRect(Point point, const Rect& rect) {
     return point.v >= rect.top && point.v < rect.bottom && point.h >= rect.left && point.h < rect.right;
 }
 
+bool SameRect(const Rect& a, const Rect& b) {
+    return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
+}
+
+int16_t I16(int value) {
+    return static_cast<int16_t>(std::clamp(value, -32768, 32767));
+}
+
 Point CentredOrigin(int width, int height, const Rect& screen) {
     const int screenWidth = screen.right - screen.left;
     const int screenHeight = screen.bottom - screen.top;
@@ -114,8 +118,7 @@ bool SameLook(const SDialogView& a, const SDialogView& b) {
         const SItemView& y = b.aItems[i];
         const Rect xr = Offset(x.rcBounds, -a.rcBounds.left, -a.rcBounds.top);
         const Rect yr = Offset(y.rcBounds, -b.rcBounds.left, -b.rcBounds.top);
-        if (x.eKind != y.eKind || x.aText != y.aText || x.bDefault != y.bDefault || xr.top != yr.top ||
-            xr.left != yr.left || xr.bottom != yr.bottom || xr.right != yr.right) {
+        if (x.eKind != y.eKind || x.aText != y.aText || x.bDefault != y.bDefault || !SameRect(xr, yr)) {
             return false;
         }
     }

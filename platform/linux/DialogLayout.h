@@ -24,6 +24,10 @@ Point UnfitPoint(const SDialogView& view, const SDialogView& fitted, Point where
 bool SameLook(const SDialogView& a, const SDialogView& b);
 
 bool PointInRect(Point point, const Rect& rect);
+bool SameRect(const Rect& a, const Rect& b);
+
+// A pixel coordinate held to what a Rect or Point can carry.
+int16_t I16(int value);
 
 // Dialog texts as UTF-8: valid UTF-8 stays, any other byte is read as Latin-1, the encoding of older
 // document names.

@@ -6,6 +6,8 @@
 #include "platform/linux/TerminalDisplay.h"
 #include "platform/linux/WindowDisplay.h"
 
+#include <ctime>
+
 namespace {
 
 IDisplay* pInstalledDisplay = nullptr;
@@ -25,4 +27,10 @@ std::unique_ptr<IDisplay> OpenUserDisplay() {
         return window;
     }
     return OpenTerminalDisplay();
+}
+
+uint32_t NowMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
 }

@@ -10,7 +10,6 @@
 #include "platform/linux/CheckedFolder.h"
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,13 +58,12 @@ std::string GetPrivateFolder(const std::string& shared) {
     if (lstat(path.c_str(), &info) != 0 && !_sys::CreateFolder(path)) {
         return std::string();
     }
-    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = _sys::OpenOwnFolder(path);
     if (fd == -1) {
         return std::string();
     }
-    const bool ours = _sys::CheckFolderDescriptor(fd);
     close(fd);
-    return ours ? path : std::string();
+    return path;
 }
 
 } // namespace

@@ -5,12 +5,12 @@
 
 #include "platform/linux/DialogLayout.h"
 #include "platform/linux/DialogPicture.h"
+#include "platform/linux/Display.h"
 #include "platform/linux/TerminalInput.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -92,12 +92,6 @@ public:
 private:
     sigset_t rSaved;
 };
-
-uint32_t NowMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
-}
 
 Rect CellsToScreen(int rows, int cols) {
     return Rect{0, 0, static_cast<int16_t>(rows * cCELL_HEIGHT), static_cast<int16_t>(cols * cCELL_WIDTH)};
@@ -210,10 +204,6 @@ public:
     }
 
 private:
-    static bool SameRect(const Rect& a, const Rect& b) {
-        return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
-    }
-
     // Waits up to a tenth of a second for input. false: the terminal is gone or the dialog was interrupted.
     bool ReadInput() {
         pollfd ready{iFd, POLLIN, 0};

@@ -5,6 +5,7 @@
 
 #include "platform/linux/DialogLayout.h"
 #include "platform/linux/DialogPainter.h"
+#include "platform/linux/Display.h"
 #include "platform/linux/X11Library.h"
 
 #include <X11/keysym.h>
@@ -12,7 +13,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <poll.h>
-#include <time.h>
 
 namespace {
 
@@ -30,16 +30,6 @@ int CB_XError(Display* display, XErrorEvent* error) {
         return 0;
     }
     return fpPreviousHandler(display, error);
-}
-
-int16_t I16(int value) {
-    return static_cast<int16_t>(std::clamp(value, -32768, 32767));
-}
-
-uint32_t NowMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
 }
 
 // The window around a content: content plus frame, in screen pixels.

@@ -55,13 +55,13 @@ int16_t TransferRows(SGlobals* globals, unsigned int bufferPixels) {
     const unsigned int chunks = width / maxPixel + (width % maxPixel != 0 ? 1 : 0);
     int16_t result = eERROR_NONE;
     _exp::SExportRegion region;
+    region.sLoPlane = 0;
+    // Every plane, alpha and extra channels included: the layout the buffer was created for.
+    region.sHiPlane = _hlp::MathMax<short>(static_cast<short>(record->planes - 1), region.sLoPlane);
     for (unsigned int row = 0; row < height && result == eERROR_NONE; ++row) {
         for (unsigned int chunk = 0; chunk < chunks && result == eERROR_NONE; ++chunk) {
             _hlp::SetRect(region.rcRegion, chunk * maxPixel,
                           _hlp::MathMin<unsigned int>((chunk + 1) * maxPixel, width), row, row + 1);
-            region.sLoPlane = 0;
-            // Every plane, alpha and extra channels included: the layout the buffer was created for.
-            region.sHiPlane = _hlp::MathMax<short>(static_cast<short>(record->planes - 1), region.sLoPlane);
             result = TransferChunk(globals, region);
         }
         ReportProgress(record, row, height);
