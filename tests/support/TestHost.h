@@ -47,11 +47,13 @@ public:
     size_t BadRequests() const { return Refusals(); }
 
     using HostCore::Call;
-    // One selector call through the module, with the globals slot this host keeps.
-    int16_t Call(const PluginModule& module, int16_t selector);
+    // One selector call through the module, with the given globals slot or else the one this host keeps.
+    int16_t Call(const PluginModule& module, int16_t selector, intptr_t* slot = nullptr);
     // Prepare, then Start when Prepare succeeded, then Finish when Start succeeded; Start's result (or
     // Prepare's when it failed).
-    int16_t Export(const PluginModule& module);
+    int16_t Export(const PluginModule& module, intptr_t* slot = nullptr);
+    // Disposes of the globals a slot holds, if the plug-in left a valid handle there.
+    void DisposeGlobals(intptr_t slot);
 
 private:
     HandleProcs procs{};
