@@ -1,17 +1,15 @@
 // Whole exports through the loaded module, served by the in-memory test host, into a private TMPDIR, with a
 // fake companion application registered in a private XDG data folder.
 #include "DocumentKind.h"
-#include "FakeCompanion.h"
-#include "PluginModule.h"
+#include "ExportScene.h"
 #include "TestFiles.h"
 #include "TestHost.h"
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <filesystem>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -24,40 +22,19 @@ using testhost::Kind;
 using testhost::TestHost;
 namespace fs = std::filesystem;
 
-std::string MakeFolder(const std::string& path) {
-    fs::create_directories(path);
-    return path;
-}
-
 std::vector<uint8_t> Bytes(const std::string& text) {
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
-class Export : public ::testing::Test {
-protected:
-    Export()
-        : tmpdir("TMPDIR", MakeFolder(scratch.Join("tmp"))), dataHome("XDG_DATA_HOME", scratch.Join("data")),
-          dataDirs("XDG_DATA_DIRS", scratch.Join("no-data")) {}
+class Export : public testhost::ExportFolders {};
 
-    std::string Folder() const { return scratch.Join("tmp/QuenfieldImport"); }
-    std::string FileOf(const std::string& name) const { return Folder() + "/" + name; }
-
-    PluginModule module;
-    testfiles::TempFolder scratch;
-    testfiles::ScopedEnv tmpdir;
-    testfiles::ScopedEnv dataHome;
-    testfiles::ScopedEnv dataDirs;
-};
-
-class ExportWithCompanion : public Export {
+class ExportWithCompanion : public testhost::ExportScene {
 protected:
     void ExpectLaunchedOn(const std::string& path) const {
         const auto arguments = companion.WaitForArguments();
         ASSERT_TRUE(arguments.has_value()) << "the companion was not started";
         EXPECT_EQ(*arguments, std::vector<std::string>{path});
     }
-
-    testfiles::FakeCompanion companion{scratch.Join("data")};
 };
 
 TEST_F(ExportWithCompanion, TwoPixelRGBDocumentGivesTheExampleFile) {
