@@ -91,7 +91,7 @@ TEST_P(EveryKind, IsWrittenCompletelyAndHandedToTheCompanion) {
     EXPECT_EQ(testfiles::ReadBytes(path), ExpectedFile(document));
     ASSERT_EQ(host.Requests().size(), 3u) << "one request per row";
     for (size_t row = 0; row < 3; ++row) {
-        const testhost::Request& request = host.Requests()[row];
+        const host::Event& request = host.Requests()[row];
         EXPECT_EQ(request.rect.top, int32_t(row));
         EXPECT_EQ(request.rect.bottom, int32_t(row + 1));
         EXPECT_EQ(request.rect.left, 0);
@@ -99,11 +99,11 @@ TEST_P(EveryKind, IsWrittenCompletelyAndHandedToTheCompanion) {
         EXPECT_EQ(request.loPlane, 0);
         EXPECT_EQ(request.hiPlane, kind.planes - 1) << "every plane is fetched";
     }
-    ASSERT_EQ(host.ProgressCalls().size(), 3u);
-    EXPECT_EQ(host.ProgressCalls().back().done, 2);
-    EXPECT_EQ(host.ProgressCalls().back().total, 3);
+    ASSERT_EQ(host.ProgressReports().size(), 3u);
+    EXPECT_EQ(host.ProgressReports().back().done, 2);
+    EXPECT_EQ(host.ProgressReports().back().total, 3);
     EXPECT_EQ(host.Record().theRect32.right, 0) << "no further region is wanted";
-    EXPECT_EQ(host.BadRequests(), 0u);
+    EXPECT_EQ(host.Refusals(), 0u);
 
     ExpectLaunchedOn(path);
 }
@@ -165,9 +165,9 @@ TEST_F(ExportWithCompanion, CancelDuringARowStopsAfterThatChunkReportsTheRowAndL
     EXPECT_EQ(host.Export(module), exportErrUserCanceled);
 
     EXPECT_EQ(host.Requests().size(), row * 3 + 2);
-    ASSERT_EQ(host.ProgressCalls().size(), row + 1);
-    EXPECT_EQ(host.ProgressCalls().back().done, int32_t(row));
-    EXPECT_EQ(host.ProgressCalls().back().total, 4);
+    ASSERT_EQ(host.ProgressReports().size(), row + 1);
+    EXPECT_EQ(host.ProgressReports().back().done, int32_t(row));
+    EXPECT_EQ(host.ProgressReports().back().total, 4);
     EXPECT_FALSE(fs::exists(FileOf("Cancel.ppm"))) << "a cancelled export leaves no partial file";
     EXPECT_EQ(host.Record().theRect32.right, 0);
     EXPECT_FALSE(companion.Started());
@@ -182,8 +182,8 @@ TEST_F(Export, HostErrorsArePassedOnUnchanged) {
             EXPECT_EQ(host.Export(module), code) << "code " << code << " at request " << at;
             EXPECT_EQ(host.Requests().size(), at + 1);
             EXPECT_FALSE(fs::exists(FileOf("Error.ppm")));
-            ASSERT_FALSE(host.ProgressCalls().empty());
-            EXPECT_EQ(host.ProgressCalls().back().done, int32_t(at / 2));
+            ASSERT_FALSE(host.ProgressReports().empty());
+            EXPECT_EQ(host.ProgressReports().back().done, int32_t(at / 2));
         }
     }
 }

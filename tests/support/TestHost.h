@@ -12,22 +12,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 class PluginModule;
 
 namespace testhost {
 
-class Document : public host::MemoryDocument {
-public:
-    Document(int16_t mode, int16_t depth, int16_t planes, int32_t width, int32_t height,
-             std::string name = "Document.psd")
-        : MemoryDocument(mode, depth, planes, width, height, std::move(name)) {}
-};
-
+using Document = host::MemoryDocument;
 using host::ExpectedFile;
-using Request = host::Event;
-using Progress = host::Event;
 
 class TestHost : public host::HostCore {
 public:
@@ -41,10 +32,6 @@ public:
     void RemoveAdvanceState() { Record().advanceState = nullptr; }
     void RemoveProgress() { Record().progressProc = nullptr; }
     void RemoveAbort() { Record().abortProc = nullptr; }
-
-    const std::vector<Progress>& ProgressCalls() const { return ProgressReports(); }
-    // Requests the host could not serve because they lay outside the document or its planes.
-    size_t BadRequests() const { return Refusals(); }
 
     using HostCore::Call;
     // One selector call through the module, with the given globals slot or else the one this host keeps.
