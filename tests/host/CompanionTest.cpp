@@ -2,15 +2,15 @@
 #include "Destination.h"
 #include "ExportedImage.h"
 #include "ImportLog.h"
+#include "TestFiles.h"
 #include "TiffOutput.h"
 
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <sys/stat.h>
 
 namespace {
@@ -22,12 +22,6 @@ using companion::ImportError;
 
 class CompanionTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() / ("quenfield-companion-test-" + std::to_string(::getpid()));
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     fs::path Write(const std::string& bytes) {
         const fs::path path = folder_ / "export.ppm";
         std::ofstream(path, std::ios::binary) << bytes;
@@ -42,7 +36,8 @@ protected:
         return names;
     }
 
-    fs::path folder_;
+    testfiles::TempFolder scratch_;
+    const fs::path folder_{scratch_.Path()};
 };
 
 std::vector<uint16_t> FirstPixel(const fs::path& path) {
@@ -140,31 +135,10 @@ TEST_F(CompanionTest, AnUnfinishedImportLeavesNothingBehind) {
     EXPECT_TRUE(fs::is_empty(folder_));
 }
 
-class EnvironmentVariable {
-public:
-    EnvironmentVariable(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        setenv(name, value.c_str(), 1);
-    }
-    ~EnvironmentVariable() {
-        if (old_.empty()) {
-            unsetenv(name_);
-        } else {
-            setenv(name_, old_.c_str(), 1);
-        }
-    }
-
-private:
-    const char* name_;
-    std::string old_;
-};
-
 TEST_F(CompanionTest, PicturesFolderComesFromTheEnvironmentThenUserDirsThenHome) {
-    EnvironmentVariable home("HOME", folder_.string());
-    EnvironmentVariable config("XDG_CONFIG_HOME", (folder_ / "config").string());
-    EnvironmentVariable pictures("XDG_PICTURES_DIR", "");
+    testfiles::ScopedEnv home("HOME", folder_.string());
+    testfiles::ScopedEnv config("XDG_CONFIG_HOME", (folder_ / "config").string());
+    testfiles::ScopedEnv pictures("XDG_PICTURES_DIR", "");
     EXPECT_EQ(companion::DefaultDestination(), folder_ / "Pictures" / "Quenfield");
 
     fs::create_directories(folder_ / "config");
@@ -175,12 +149,12 @@ TEST_F(CompanionTest, PicturesFolderComesFromTheEnvironmentThenUserDirsThenHome)
     std::ofstream(folder_ / "config" / "user-dirs.dirs") << "XDG_PICTURES_DIR=\"$HOME/\"\n";
     EXPECT_EQ(companion::DefaultDestination(), folder_ / "Pictures" / "Quenfield");
 
-    EnvironmentVariable direct("XDG_PICTURES_DIR", "/srv/pictures");
+    testfiles::ScopedEnv direct("XDG_PICTURES_DIR", "/srv/pictures");
     EXPECT_EQ(companion::DefaultDestination(), fs::path("/srv/pictures/Quenfield"));
 }
 
 TEST_F(CompanionTest, LogLivesAmongTheUsersStateFilesNeverNextToThePictures) {
-    EnvironmentVariable home("HOME", folder_.string());
+    testfiles::ScopedEnv home("HOME", folder_.string());
     const struct {
         const char* stateHome;
         fs::path log;
@@ -190,22 +164,16 @@ TEST_F(CompanionTest, LogLivesAmongTheUsersStateFilesNeverNextToThePictures) {
         {"/srv/state", "/srv/state/quenfield/quenfield-import.log"},
     };
     for (const auto& c : cases) {
-        EnvironmentVariable state("XDG_STATE_HOME", c.stateHome);
+        testfiles::ScopedEnv state("XDG_STATE_HOME", c.stateHome);
         EXPECT_EQ(companion::LogFile(), c.log) << c.stateHome;
     }
 }
 
-std::string ReadAll(const fs::path& path) {
-    std::ostringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
-}
-
 TEST_F(CompanionTest, LogIsCreatedPrivateAndAppendedTo) {
-    EnvironmentVariable state("XDG_STATE_HOME", (folder_ / "state").string());
+    testfiles::ScopedEnv state("XDG_STATE_HOME", (folder_ / "state").string());
     companion::LogImport("first");
     companion::LogImport("second");
-    const std::string text = ReadAll(folder_ / "state/quenfield/quenfield-import.log");
+    const std::string text = testfiles::ReadText(folder_ / "state/quenfield/quenfield-import.log");
     EXPECT_NE(text.find(" first\n"), std::string::npos) << text;
     EXPECT_NE(text.find(" second\n"), std::string::npos) << text;
     EXPECT_LT(text.find("first"), text.find("second"));
@@ -220,12 +188,12 @@ TEST_F(CompanionTest, LogThatCannotBeWrittenCostsNeitherTheImportNorAFileThrough
     fs::create_directories(folder_ / "state/quenfield");
     const fs::path target = folder_ / "elsewhere";
     fs::create_symlink(target, folder_ / "state/quenfield/quenfield-import.log");
-    EnvironmentVariable state("XDG_STATE_HOME", (folder_ / "state").string());
+    testfiles::ScopedEnv state("XDG_STATE_HOME", (folder_ / "state").string());
     EXPECT_NO_THROW(companion::LogImport("through a link"));
     EXPECT_FALSE(fs::exists(target));
 
     std::ofstream(folder_ / "plain-file") << "x";
-    EnvironmentVariable blocked("XDG_STATE_HOME", (folder_ / "plain-file").string());
+    testfiles::ScopedEnv blocked("XDG_STATE_HOME", (folder_ / "plain-file").string());
     EXPECT_NO_THROW(companion::LogImport("under a file"));
 }
 

@@ -2,10 +2,10 @@
 // can: the entry must start exactly that program on exactly the exported file when GIO (as the plug-in does)
 // reads and launches it.
 #include "DesktopEntry.h"
+#include "TestFiles.h"
 
 #include <gio/gdesktopappinfo.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -16,11 +16,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The folder the program lies in.
 struct Folder {
@@ -40,13 +35,8 @@ void PrintTo(const Folder& folder, std::ostream* os) {
 
 class DesktopEntryTest : public ::testing::TestWithParam<Folder> {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() / ("quenfield-entry-test-" + std::to_string(::getpid()));
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
-    fs::path folder_;
+    testfiles::TempFolder scratch_;
+    const fs::path folder_{scratch_.Path()};
 };
 
 TEST_P(DesktopEntryTest, StartsThatProgramOnTheFile) {
@@ -62,7 +52,7 @@ TEST_P(DesktopEntryTest, StartsThatProgramOnTheFile) {
     std::ofstream(exported) << "P6";
 
     GDesktopAppInfo* app = g_desktop_app_info_new_from_filename(entry.c_str());
-    ASSERT_NE(app, nullptr) << "GIO refused the entry:\n" << ReadFile(entry);
+    ASSERT_NE(app, nullptr) << "GIO refused the entry:\n" << testfiles::ReadText(entry);
     GFile* file = g_file_new_for_path(exported.c_str());
     GList files{file, nullptr, nullptr};
     GError* error = nullptr;
@@ -72,10 +62,11 @@ TEST_P(DesktopEntryTest, StartsThatProgramOnTheFile) {
     ASSERT_TRUE(launched) << (error != nullptr ? error->message : "");
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (ReadFile(record).find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    while (testfiles::ReadText(record).find('\n') == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    EXPECT_EQ(ReadFile(record), program.string() + "\n" + exported.string());
+    EXPECT_EQ(testfiles::ReadText(record), program.string() + "\n" + exported.string());
 }
 
 std::string FolderName(const ::testing::TestParamInfo<Folder>& info) {

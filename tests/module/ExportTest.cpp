@@ -1,17 +1,15 @@
 // Whole exports through the loaded module, served by the in-memory test host, into a private TMPDIR, with a
 // fake companion application registered in a private XDG data folder.
 #include "DocumentKind.h"
-#include "FakeCompanion.h"
-#include "PluginModule.h"
+#include "ExportScene.h"
 #include "TestFiles.h"
 #include "TestHost.h"
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <filesystem>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -24,40 +22,19 @@ using testhost::Kind;
 using testhost::TestHost;
 namespace fs = std::filesystem;
 
-std::string MakeFolder(const std::string& path) {
-    fs::create_directories(path);
-    return path;
-}
-
 std::vector<uint8_t> Bytes(const std::string& text) {
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
-class Export : public ::testing::Test {
-protected:
-    Export()
-        : tmpdir("TMPDIR", MakeFolder(scratch.Join("tmp"))), dataHome("XDG_DATA_HOME", scratch.Join("data")),
-          dataDirs("XDG_DATA_DIRS", scratch.Join("no-data")) {}
+class Export : public testhost::ExportFolders {};
 
-    std::string Folder() const { return scratch.Join("tmp/QuenfieldImport"); }
-    std::string FileOf(const std::string& name) const { return Folder() + "/" + name; }
-
-    PluginModule module;
-    testfiles::TempFolder scratch;
-    testfiles::ScopedEnv tmpdir;
-    testfiles::ScopedEnv dataHome;
-    testfiles::ScopedEnv dataDirs;
-};
-
-class ExportWithCompanion : public Export {
+class ExportWithCompanion : public testhost::ExportScene {
 protected:
     void ExpectLaunchedOn(const std::string& path) const {
         const auto arguments = companion.WaitForArguments();
         ASSERT_TRUE(arguments.has_value()) << "the companion was not started";
         EXPECT_EQ(*arguments, std::vector<std::string>{path});
     }
-
-    testfiles::FakeCompanion companion{scratch.Join("data")};
 };
 
 TEST_F(ExportWithCompanion, TwoPixelRGBDocumentGivesTheExampleFile) {
@@ -114,7 +91,7 @@ TEST_P(EveryKind, IsWrittenCompletelyAndHandedToTheCompanion) {
     EXPECT_EQ(testfiles::ReadBytes(path), ExpectedFile(document));
     ASSERT_EQ(host.Requests().size(), 3u) << "one request per row";
     for (size_t row = 0; row < 3; ++row) {
-        const testhost::Request& request = host.Requests()[row];
+        const host::Event& request = host.Requests()[row];
         EXPECT_EQ(request.rect.top, int32_t(row));
         EXPECT_EQ(request.rect.bottom, int32_t(row + 1));
         EXPECT_EQ(request.rect.left, 0);
@@ -122,11 +99,11 @@ TEST_P(EveryKind, IsWrittenCompletelyAndHandedToTheCompanion) {
         EXPECT_EQ(request.loPlane, 0);
         EXPECT_EQ(request.hiPlane, kind.planes - 1) << "every plane is fetched";
     }
-    ASSERT_EQ(host.ProgressCalls().size(), 3u);
-    EXPECT_EQ(host.ProgressCalls().back().done, 2);
-    EXPECT_EQ(host.ProgressCalls().back().total, 3);
+    ASSERT_EQ(host.ProgressReports().size(), 3u);
+    EXPECT_EQ(host.ProgressReports().back().done, 2);
+    EXPECT_EQ(host.ProgressReports().back().total, 3);
     EXPECT_EQ(host.Record().theRect32.right, 0) << "no further region is wanted";
-    EXPECT_EQ(host.BadRequests(), 0u);
+    EXPECT_EQ(host.Refusals(), 0u);
 
     ExpectLaunchedOn(path);
 }
@@ -188,9 +165,9 @@ TEST_F(ExportWithCompanion, CancelDuringARowStopsAfterThatChunkReportsTheRowAndL
     EXPECT_EQ(host.Export(module), exportErrUserCanceled);
 
     EXPECT_EQ(host.Requests().size(), row * 3 + 2);
-    ASSERT_EQ(host.ProgressCalls().size(), row + 1);
-    EXPECT_EQ(host.ProgressCalls().back().done, int32_t(row));
-    EXPECT_EQ(host.ProgressCalls().back().total, 4);
+    ASSERT_EQ(host.ProgressReports().size(), row + 1);
+    EXPECT_EQ(host.ProgressReports().back().done, int32_t(row));
+    EXPECT_EQ(host.ProgressReports().back().total, 4);
     EXPECT_FALSE(fs::exists(FileOf("Cancel.ppm"))) << "a cancelled export leaves no partial file";
     EXPECT_EQ(host.Record().theRect32.right, 0);
     EXPECT_FALSE(companion.Started());
@@ -205,8 +182,8 @@ TEST_F(Export, HostErrorsArePassedOnUnchanged) {
             EXPECT_EQ(host.Export(module), code) << "code " << code << " at request " << at;
             EXPECT_EQ(host.Requests().size(), at + 1);
             EXPECT_FALSE(fs::exists(FileOf("Error.ppm")));
-            ASSERT_FALSE(host.ProgressCalls().empty());
-            EXPECT_EQ(host.ProgressCalls().back().done, int32_t(at / 2));
+            ASSERT_FALSE(host.ProgressReports().empty());
+            EXPECT_EQ(host.ProgressReports().back().done, int32_t(at / 2));
         }
     }
 }

@@ -2,14 +2,13 @@
 // independently by the test host: the guard for every rewrite of the conversion loops. The width leaves a
 // partial run at the end of each row for every plane count, and the samples cover each depth's whole range.
 #include "DocumentKind.h"
-#include "PluginModule.h"
+#include "ExportScene.h"
 #include "TestFiles.h"
 #include "TestHost.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
-
 #include <string>
 #include <vector>
 
@@ -23,15 +22,8 @@ using testhost::TestHost;
 const int32_t iWIDTH = 12345;
 const int32_t iHEIGHT = 200;
 
-class LargeRandomDocument : public ::testing::TestWithParam<Kind> {
-protected:
-    PluginModule module;
-    testfiles::TempFolder scratch;
-    testfiles::ScopedEnv tmpdir{"TMPDIR", scratch.Path()};
-    // No companion entry anywhere: the launch fails after the file is complete, which is all this checks.
-    testfiles::ScopedEnv dataHome{"XDG_DATA_HOME", scratch.Join("no-data")};
-    testfiles::ScopedEnv dataDirs{"XDG_DATA_DIRS", scratch.Join("no-data")};
-};
+// No companion entry anywhere: the launch fails after the file is complete, which is all this checks.
+class LargeRandomDocument : public testhost::ExportFolders, public ::testing::WithParamInterface<Kind> {};
 
 TEST_P(LargeRandomDocument, IsWrittenByteForByteAsComputedIndependently) {
     const Kind kind = GetParam();
@@ -41,8 +33,7 @@ TEST_P(LargeRandomDocument, IsWrittenByteForByteAsComputedIndependently) {
     EXPECT_EQ(host.Export(module), exportErrCompanionNotLaunched);
 
     const std::vector<uint8_t> expected = testhost::ExpectedFile(document);
-    const std::vector<uint8_t> actual =
-        testfiles::ReadBytes(scratch.Join("QuenfieldImport/Large.") + kind.extension);
+    const std::vector<uint8_t> actual = testfiles::ReadBytes(FileOf(std::string("Large.") + kind.extension));
     ASSERT_EQ(actual.size(), expected.size());
     const size_t header = expected.size() - size_t(iWIDTH) * iHEIGHT * (kind.depth == 32 ? 12 : 6);
     for (size_t i = 0; i < actual.size(); ++i) {

@@ -1,7 +1,6 @@
 // What starting the companion leaves behind in the host's process: no child to reap, no changed signal
 // disposition, no descriptor, no source in the host's main context; with a session bus, no connection.
-#include "FakeCompanion.h"
-#include "PluginModule.h"
+#include "ExportScene.h"
 #include "TestFiles.h"
 #include "TestHost.h"
 
@@ -106,12 +105,8 @@ std::vector<std::string> GLibThreadMasks() {
     return masks;
 }
 
-class Launch : public ::testing::Test {
+class Launch : public testhost::ExportFolders {
 protected:
-    Launch()
-        : tmpdir("TMPDIR", scratch.Path()), dataHome("XDG_DATA_HOME", scratch.Join("data")),
-          dataDirs("XDG_DATA_DIRS", scratch.Join("no-data")) {}
-
     struct Started {
         std::string mask;
         std::vector<std::string> descriptors;
@@ -127,15 +122,9 @@ protected:
         const auto arguments = companion.WaitForArguments();
         EXPECT_TRUE(arguments.has_value());
         EXPECT_EQ(arguments.value_or(std::vector<std::string>{}),
-                  std::vector<std::string>{scratch.Join("QuenfieldImport/" + name + ".ppm")});
+                  std::vector<std::string>{FileOf(name + ".ppm")});
         return Started{companion.SignalMask(), companion.Descriptors()};
     }
-
-    PluginModule module;
-    testfiles::TempFolder scratch;
-    testfiles::ScopedEnv tmpdir;
-    testfiles::ScopedEnv dataHome;
-    testfiles::ScopedEnv dataDirs;
 };
 
 TEST_F(Launch, WithoutASessionBusLeavesTheProcessAsItWas) {

@@ -1,5 +1,5 @@
 // The surroundings of one export under test: the loaded module, a private temporary folder and XDG data
-// folders, and a companion that records whether it was started.
+// folders, and (in ExportScene) a companion that records whether it was started.
 #ifndef QUENFIELD_TESTS_EXPORTSCENE_H
 #define QUENFIELD_TESTS_EXPORTSCENE_H
 
@@ -23,9 +23,10 @@ inline bool IsEmpty(const VRect& r) {
     return r.top == 0 && r.left == 0 && r.bottom == 0 && r.right == 0;
 }
 
-class ExportScene : public ::testing::Test {
+// The loaded module and a private temporary folder and XDG data folders, with no companion registered.
+class ExportFolders : public ::testing::Test {
 protected:
-    ExportScene()
+    ExportFolders()
         : tmpdir("TMPDIR", MakeFolder(scratch.Join("tmp"))), dataHome("XDG_DATA_HOME", scratch.Join("data")),
           dataDirs("XDG_DATA_DIRS", scratch.Join("no-data")) {}
 
@@ -36,17 +37,21 @@ protected:
     std::string Folder() const { return scratch.Join("tmp/QuenfieldImport"); }
     std::string FileOf(const std::string& name) const { return Folder() + "/" + name; }
 
+    PluginModule module;
+    testfiles::TempFolder scratch;
+    testfiles::ScopedEnv tmpdir;
+    testfiles::ScopedEnv dataHome;
+    testfiles::ScopedEnv dataDirs;
+};
+
+class ExportScene : public ExportFolders {
+protected:
     // A launch would have been recorded by now: the companion starts within milliseconds.
     bool Launched() const {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         return companion.Started();
     }
 
-    PluginModule module;
-    testfiles::TempFolder scratch;
-    testfiles::ScopedEnv tmpdir;
-    testfiles::ScopedEnv dataHome;
-    testfiles::ScopedEnv dataDirs;
     testfiles::FakeCompanion companion{scratch.Join("data")};
 };
 

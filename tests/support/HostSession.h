@@ -3,27 +3,24 @@
 #ifndef QUENFIELD_TESTS_HOSTSESSION_H
 #define QUENFIELD_TESTS_HOSTSESSION_H
 
+#include "TestHost.h"
+
 #include "ExportInterface.h"
 
 #include <cstdint>
 
-class PluginModule;
-
 namespace testhost {
-
-class TestHost;
 
 class HostSession {
 public:
     HostSession(const PluginModule& module, TestHost& host) : module(module), host(host) {}
-    // Disposes of the globals through the host's handle routines.
-    ~HostSession();
+    ~HostSession() { host.DisposeGlobals(slot); }
     HostSession(const HostSession&) = delete;
     HostSession& operator=(const HostSession&) = delete;
 
-    int16_t Call(int16_t selector);
+    int16_t Call(int16_t selector) { return host.Call(module, selector, &slot); }
     // Prepare, Start when Prepare succeeded, Finish when Start did; Start's result (or Prepare's).
-    int16_t Export();
+    int16_t Export() { return host.Export(module, &slot); }
     Handle Globals() const { return reinterpret_cast<Handle>(slot); }
 
 private:

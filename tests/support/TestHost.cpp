@@ -32,7 +32,11 @@ TestHost::TestHost(Document document) : HostCore(nullptr, std::move(document), T
 }
 
 TestHost::~TestHost() {
-    const Handle globals = reinterpret_cast<Handle>(Slot());
+    DisposeGlobals(Slot());
+}
+
+void TestHost::DisposeGlobals(intptr_t slot) {
+    const Handle globals = reinterpret_cast<Handle>(slot);
     if (globals != nullptr && procs.validProc(globals)) {
         procs.disposeProc(globals);
     }
@@ -55,18 +59,18 @@ void TestHost::ShortRowBytes(int32_t bytes) {
     Behaviour().rowBytesShortBy = bytes;
 }
 
-int16_t TestHost::Call(const PluginModule& module, int16_t selector) {
-    return HostCore::Call(module.Entry(), selector, &Record(), &Slot());
+int16_t TestHost::Call(const PluginModule& module, int16_t selector, intptr_t* slot) {
+    return HostCore::Call(module.Entry(), selector, &Record(), slot != nullptr ? slot : &Slot());
 }
 
-int16_t TestHost::Export(const PluginModule& module) {
-    const int16_t prepared = Call(module, exportSelectorPrepare);
-    if (prepared != 0) {
+int16_t TestHost::Export(const PluginModule& module, intptr_t* slot) {
+    const int16_t prepared = Call(module, exportSelectorPrepare, slot);
+    if (prepared != exportNoErr) {
         return prepared;
     }
-    const int16_t started = Call(module, exportSelectorStart);
-    if (started == 0) {
-        Call(module, exportSelectorFinish);
+    const int16_t started = Call(module, exportSelectorStart, slot);
+    if (started == exportNoErr) {
+        Call(module, exportSelectorFinish, slot);
     }
     return started;
 }

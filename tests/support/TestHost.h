@@ -12,22 +12,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 class PluginModule;
 
 namespace testhost {
 
-class Document : public host::MemoryDocument {
-public:
-    Document(int16_t mode, int16_t depth, int16_t planes, int32_t width, int32_t height,
-             std::string name = "Document.psd")
-        : MemoryDocument(mode, depth, planes, width, height, std::move(name)) {}
-};
-
+using Document = host::MemoryDocument;
 using host::ExpectedFile;
-using Request = host::Event;
-using Progress = host::Event;
 
 class TestHost : public host::HostCore {
 public:
@@ -42,16 +33,14 @@ public:
     void RemoveProgress() { Record().progressProc = nullptr; }
     void RemoveAbort() { Record().abortProc = nullptr; }
 
-    const std::vector<Progress>& ProgressCalls() const { return ProgressReports(); }
-    // Requests the host could not serve because they lay outside the document or its planes.
-    size_t BadRequests() const { return Refusals(); }
-
     using HostCore::Call;
-    // One selector call through the module, with the globals slot this host keeps.
-    int16_t Call(const PluginModule& module, int16_t selector);
+    // One selector call through the module, with the given globals slot or else the one this host keeps.
+    int16_t Call(const PluginModule& module, int16_t selector, intptr_t* slot = nullptr);
     // Prepare, then Start when Prepare succeeded, then Finish when Start succeeded; Start's result (or
     // Prepare's when it failed).
-    int16_t Export(const PluginModule& module);
+    int16_t Export(const PluginModule& module, intptr_t* slot = nullptr);
+    // Disposes of the globals a slot holds, if the plug-in left a valid handle there.
+    void DisposeGlobals(intptr_t slot);
 
 private:
     HandleProcs procs{};
