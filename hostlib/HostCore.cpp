@@ -71,10 +71,6 @@ void HostCore::Activate() {
     active = this;
 }
 
-HostCore* HostCore::Active() {
-    return active;
-}
-
 void HostCore::FillRecord(const RecordDescription& description) {
     record_.abortProc = OnAbort;
     record_.progressProc = OnProgress;
@@ -171,12 +167,10 @@ void HostCore::ClearEvents() {
     events_.clear();
     requests_.clear();
     progress_.clear();
-    abortPolls_ = 0;
     cancelling_ = false;
     refusal_.clear();
     refusals_ = 0;
     regionsDelivered_ = 0;
-    bytesDelivered_ = 0;
 }
 
 VRect HostCore::RequestedRect() const {
@@ -291,8 +285,6 @@ int16_t HostCore::Deliver() {
     record_.rowBytes = int32_t(reported);
     ++served_;
     ++regionsDelivered_;
-    bytesDelivered_ += int64_t(rows * rowBytes);
-    largestDelivery_ = std::max(largestDelivery_, rows * rowBytes);
     return exportNoErr;
 }
 
@@ -363,7 +355,6 @@ Boolean HostCore::Abort() {
     if (options_.log) {
         events_.push_back(Event{Event::AbortPoll});
     }
-    ++abortPolls_;
     const bool cancelled = (behaviour_.cancelAfter && served_ > *behaviour_.cancelAfter) || cancelling_ ||
                            (options_.cancelled && options_.cancelled());
     cancelSeen_ = cancelSeen_ || cancelled;
