@@ -107,9 +107,7 @@ int16_t HostCore::Call(const Entry& entry, int16_t selector, void* block, intptr
 int16_t HostCore::Play(int16_t selector) {
     const int32_t offered = record_.maxData;
     if (selector == exportSelectorStart) {
-        served_ = 0;
-        cancelSeen_ = false;
-        afterCancel_ = 0;
+        BeginCount();
         if (!prepared_) {
             maxData_ = offered;
         }
@@ -117,28 +115,25 @@ int16_t HostCore::Play(int16_t selector) {
     const int16_t result = Call(selector);
     if (selector == exportSelectorPrepare) {
         prepared_ = true;
+        // Lowering is the plug-in's right; a raised value is not honoured.
         maxData_ = std::min(record_.maxData, offered);
     }
     return result;
 }
 
 ExportRun HostCore::Export() {
-    const int32_t offered = record_.maxData;
-    ExportRun run;
-    run.prepare = Call(exportSelectorPrepare);
-    if (run.prepare != exportNoErr) {
-        run.result = run.prepare;
+    const int16_t prepare = Play(exportSelectorPrepare);
+    if (prepare != exportNoErr) {
+        ExportRun run;
+        run.prepare = prepare;
+        run.result = prepare;
         return run;
     }
-    // Lowering is the plug-in's right; a raised value is not honoured.
-    maxData_ = std::min(record_.maxData, offered);
-    return Transfer(run.prepare);
+    return Transfer(prepare);
 }
 
 ExportRun HostCore::Transfer(int16_t prepare) {
-    served_ = 0;
-    cancelSeen_ = false;
-    afterCancel_ = 0;
+    BeginCount();
     ExportRun run;
     run.prepare = prepare;
     run.start = Call(exportSelectorStart);
@@ -161,6 +156,12 @@ ExportRun HostCore::Transfer(int16_t prepare) {
     run.finish = Call(exportSelectorFinish);
     run.result = result != exportNoErr ? result : *run.finish;
     return run;
+}
+
+void HostCore::BeginCount() {
+    served_ = 0;
+    cancelSeen_ = false;
+    afterCancel_ = 0;
 }
 
 void HostCore::ClearEvents() {

@@ -161,6 +161,8 @@ public:
 
 private:
     void FillRecord(const RecordDescription& description);
+    // A Start begins a new count of requests.
+    void BeginCount();
     VRect RequestedRect() const;
     std::string CheckRequest(const Event& request) const;
     int16_t Refuse(int16_t code, const std::string& reason);
