@@ -33,6 +33,8 @@ std::string RunInChild(const std::function<std::string()>& body) {
     std::fflush(nullptr);
     const pid_t child = fork();
     if (child == -1) {
+        close(channel[0]);
+        close(channel[1]);
         return "cannot fork";
     }
     if (child == 0) {

@@ -77,8 +77,6 @@ ExportOutcome ExportSession::Run() {
     ExportOutcome outcome;
     outcome.result = run.result;
     outcome.hostError = host.Refusal();
-    outcome.regionsDelivered = host.RegionsDelivered();
-    outcome.bytesDelivered = host.BytesDelivered();
     return outcome;
 }
 

@@ -20,8 +20,6 @@ struct ExportObserver {
 struct ExportOutcome {
     int16_t result = exportNoErr;
     std::string hostError; // why this host failed a request, when it did; empty otherwise
-    int64_t regionsDelivered = 0;
-    int64_t bytesDelivered = 0;
 };
 
 class ExportSession {

@@ -73,7 +73,7 @@ std::optional<ExportedFile> FindExportedFile() {
         }
         const auto time = entry.last_write_time(error);
         if (!newest || time > newestTime) {
-            newest = ExportedFile{entry.path(), "", "", entry.file_size(error), time};
+            newest = ExportedFile{entry.path(), "", "", entry.file_size(error)};
             newestTime = time;
         }
     }

@@ -14,8 +14,6 @@ struct ExportedFile {
     std::string format; // "PPM, 16-bit" or "PFM, 32-bit float", or what the header says it is not
     std::string size;   // "WxH" as the header gives it
     uintmax_t bytes = 0;
-    std::filesystem::file_time_type
-        written; // tells a file rewritten under the same name from the earlier one
 };
 
 // QuenfieldImport in the user's temporary folder, found as the plug-in finds it.

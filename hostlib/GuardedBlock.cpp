@@ -6,7 +6,7 @@
 
 namespace host {
 
-GuardedBlock::GuardedBlock(size_t size) : size_(size) {
+GuardedBlock::GuardedBlock(size_t size) {
     const size_t page = size_t(sysconf(_SC_PAGESIZE));
     dataPages_ = size == 0 ? 1 : (size + page - 1) / page;
     // A guard page before the data too, so an access just below it faults as well when the data starts at a

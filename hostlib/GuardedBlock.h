@@ -20,7 +20,6 @@ public:
 
     // Writable until Seal.
     uint8_t* Data() { return data_; }
-    size_t Size() const { return size_; }
     // Makes the bytes read-only.
     void Seal();
 
@@ -29,7 +28,6 @@ private:
     size_t mappingSize_ = 0;
     size_t dataPages_ = 0;
     uint8_t* data_ = nullptr;
-    size_t size_ = 0;
 };
 
 } // namespace host

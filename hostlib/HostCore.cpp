@@ -71,10 +71,6 @@ void HostCore::Activate() {
     active = this;
 }
 
-HostCore* HostCore::Active() {
-    return active;
-}
-
 void HostCore::FillRecord(const RecordDescription& description) {
     record_.abortProc = OnAbort;
     record_.progressProc = OnProgress;
@@ -111,9 +107,7 @@ int16_t HostCore::Call(const Entry& entry, int16_t selector, void* block, intptr
 int16_t HostCore::Play(int16_t selector) {
     const int32_t offered = record_.maxData;
     if (selector == exportSelectorStart) {
-        served_ = 0;
-        cancelSeen_ = false;
-        afterCancel_ = 0;
+        BeginCount();
         if (!prepared_) {
             maxData_ = offered;
         }
@@ -121,28 +115,25 @@ int16_t HostCore::Play(int16_t selector) {
     const int16_t result = Call(selector);
     if (selector == exportSelectorPrepare) {
         prepared_ = true;
+        // Lowering is the plug-in's right; a raised value is not honoured.
         maxData_ = std::min(record_.maxData, offered);
     }
     return result;
 }
 
 ExportRun HostCore::Export() {
-    const int32_t offered = record_.maxData;
-    ExportRun run;
-    run.prepare = Call(exportSelectorPrepare);
-    if (run.prepare != exportNoErr) {
-        run.result = run.prepare;
+    const int16_t prepare = Play(exportSelectorPrepare);
+    if (prepare != exportNoErr) {
+        ExportRun run;
+        run.prepare = prepare;
+        run.result = prepare;
         return run;
     }
-    // Lowering is the plug-in's right; a raised value is not honoured.
-    maxData_ = std::min(record_.maxData, offered);
-    return Transfer(run.prepare);
+    return Transfer(prepare);
 }
 
 ExportRun HostCore::Transfer(int16_t prepare) {
-    served_ = 0;
-    cancelSeen_ = false;
-    afterCancel_ = 0;
+    BeginCount();
     ExportRun run;
     run.prepare = prepare;
     run.start = Call(exportSelectorStart);
@@ -167,16 +158,20 @@ ExportRun HostCore::Transfer(int16_t prepare) {
     return run;
 }
 
+void HostCore::BeginCount() {
+    served_ = 0;
+    cancelSeen_ = false;
+    afterCancel_ = 0;
+}
+
 void HostCore::ClearEvents() {
     events_.clear();
     requests_.clear();
     progress_.clear();
-    abortPolls_ = 0;
     cancelling_ = false;
     refusal_.clear();
     refusals_ = 0;
     regionsDelivered_ = 0;
-    bytesDelivered_ = 0;
 }
 
 VRect HostCore::RequestedRect() const {
@@ -291,8 +286,6 @@ int16_t HostCore::Deliver() {
     record_.rowBytes = int32_t(reported);
     ++served_;
     ++regionsDelivered_;
-    bytesDelivered_ += int64_t(rows * rowBytes);
-    largestDelivery_ = std::max(largestDelivery_, rows * rowBytes);
     return exportNoErr;
 }
 
@@ -363,7 +356,6 @@ Boolean HostCore::Abort() {
     if (options_.log) {
         events_.push_back(Event{Event::AbortPoll});
     }
-    ++abortPolls_;
     const bool cancelled = (behaviour_.cancelAfter && served_ > *behaviour_.cancelAfter) || cancelling_ ||
                            (options_.cancelled && options_.cancelled());
     cancelSeen_ = cancelSeen_ || cancelled;

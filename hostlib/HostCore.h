@@ -114,8 +114,6 @@ public:
 
     // Makes this host the one the record's routines reach.
     void Activate();
-    // The active host, or none.
-    static HostCore* Active();
 
     ExportRecord& Record() { return record_; }
     const ExportRecord& Record() const { return record_; }
@@ -146,7 +144,6 @@ public:
     const std::vector<Event>& Events() const { return events_; }
     const std::vector<Event>& Requests() const { return requests_; }
     const std::vector<Event>& ProgressReports() const { return progress_; }
-    size_t AbortPolls() const { return abortPolls_; }
     // Forgets the events and the first refusal.
     void ClearEvents();
     // Why the host refused the first request it refused; empty when it refused none.
@@ -157,8 +154,6 @@ public:
     // The maxData requests are held to: the offer, or the plug-in's lower value from Prepare.
     int32_t MaxData() const { return maxData_; }
     int64_t RegionsDelivered() const { return regionsDelivered_; }
-    int64_t BytesDelivered() const { return bytesDelivered_; }
-    size_t LargestDelivery() const { return largestDelivery_; }
 
     int16_t Deliver();
     Boolean Abort();
@@ -166,6 +161,8 @@ public:
 
 private:
     void FillRecord(const RecordDescription& description);
+    // A Start begins a new count of requests.
+    void BeginCount();
     VRect RequestedRect() const;
     std::string CheckRequest(const Event& request) const;
     int16_t Refuse(int16_t code, const std::string& reason);
@@ -189,7 +186,6 @@ private:
     std::vector<Event> events_;
     std::vector<Event> requests_;
     std::vector<Event> progress_;
-    size_t abortPolls_ = 0;
     size_t served_ = 0;
     bool cancelSeen_ = false; // abortProc has answered true in this export
     bool cancelling_ = false; // the last request asked abortProc to answer true
@@ -197,8 +193,6 @@ private:
     std::string refusal_;
     size_t refusals_ = 0;
     int64_t regionsDelivered_ = 0;
-    int64_t bytesDelivered_ = 0;
-    size_t largestDelivery_ = 0;
 };
 
 } // namespace host

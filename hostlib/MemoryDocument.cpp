@@ -81,21 +81,6 @@ void MemoryDocument::SetSample(int32_t x, int32_t y, int16_t plane, double value
     }
 }
 
-double MemoryDocument::Sample(int32_t x, int32_t y, int16_t plane) const {
-    const uint8_t* at = SampleAddress(x, y, plane);
-    if (depth_ == 16) {
-        uint16_t v = 0;
-        std::memcpy(&v, at, sizeof v);
-        return v;
-    }
-    if (depth_ == 32) {
-        float v = 0;
-        std::memcpy(&v, at, sizeof v);
-        return v;
-    }
-    return *at;
-}
-
 void MemoryDocument::FillPattern() {
     for (int32_t y = 0; y < height_; ++y) {
         for (int32_t x = 0; x < width_; ++x) {

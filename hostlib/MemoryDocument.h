@@ -26,7 +26,6 @@ public:
     int32_t Height() const override { return height_; }
     // The bytes after the record's length byte.
     const std::string& Name() const { return name_; }
-    void SetName(const std::string& name) { name_ = name; }
 
     size_t SampleBytes() const override;
     size_t PixelBytes() const { return SampleBytes() * size_t(planes_ > 0 ? planes_ : 0); }
@@ -35,7 +34,6 @@ public:
 
     // The value is stored as the depth's type (truncated for 8 and 16 bits).
     void SetSample(int32_t x, int32_t y, int16_t plane, double value);
-    double Sample(int32_t x, int32_t y, int16_t plane) const;
     // The raw bytes of one sample.
     const uint8_t* SampleAddress(int32_t x, int32_t y, int16_t plane) const;
     std::vector<uint8_t>& Bytes() { return samples_; }

@@ -5,11 +5,14 @@
 //   setting         bits 0-1 FolderState, bits 2-3 SuiteMode (value % 3), bits 4-6 TmpState, bit 7 a hazard
 //                   byte follows
 //   hazard          (only when announced) bits 0-6 Hazard (value % 11), bit 7 a uint16 file-size limit
-//   follows mode, depth     one byte: below 0xF0 an index into a table of likely values; else a raw int16
-//   follows planes          one byte: below 0xF0 the value % 9; else a raw int16 follows width, height   one
-//   byte each: value % 67 - 2, so -2..64 imageSize       int16 rows, int16 columns maxData,
-//   HostSupports32BitCoordinates, PluginUsing32BitCoordinates: int32 each filename        one length byte,
-//   then that many bytes selectors       one count byte (% 9), then one byte each: value % 8 - 1, so -1..6
+//                   follows
+//   mode, depth     one byte: below 0xF0 an index into a table of likely values; else a raw int16 follows
+//   planes          one byte: below 0xF0 the value % 9; else a raw int16 follows
+//   width, height   one byte each: value % 67 - 2, so -2..64
+//   imageSize       int16 rows, int16 columns
+//   maxData, HostSupports32BitCoordinates, PluginUsing32BitCoordinates: int32 each
+//   filename        one length byte, then that many bytes
+//   selectors       one count byte (% 9), then one byte each: value % 8 - 1, so -1..6
 //   actions         one count byte (% 17), then per action: request index, kind (% 6), and for Fail an int16
 //                   code (0 read as -1), for ShortRowBytes and LongRowBytes one byte (+1)
 //   samples         the rest

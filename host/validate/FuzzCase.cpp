@@ -60,7 +60,7 @@ void Steer(Scenario& s, std::mt19937_64& random) {
     s.actions = actions;
 }
 
-void Arrange(const Sandbox& sandbox, const Scenario& s, const Document& document) {
+void Arrange(const Sandbox& sandbox, const Scenario& s) {
     if (s.folder == fuzz::FolderState::Absent) {
         return;
     }
@@ -68,7 +68,7 @@ void Arrange(const Sandbox& sandbox, const Scenario& s, const Document& document
     if (s.folder == fuzz::FolderState::StaleFile) {
         std::ofstream(sandbox.ExportFolder() / "stale.ppm") << "stale";
     } else if (s.folder == fuzz::FolderState::FolderNamedLikeTheFile) {
-        const std::string name = ExpectedName(document.Name(), document.Depth());
+        const std::string name = ExpectedName(s.filename, s.depth);
         std::filesystem::create_directories(sandbox.ExportFolder() / (name.empty() ? "planted" : name));
     }
 }
@@ -133,8 +133,8 @@ void NullCall(ExportPluginEntry entry, ProbeHost& host, int16_t selector, int wh
 
 void PlayCalls(ExportPluginEntry entry, const FuzzCase& c, const Sandbox& sandbox) {
     const Scenario& s = c.scenario;
-    const Document document = ToDocument(s);
-    ProbeHost host(entry, document);
+    ProbeHost host(entry, ToDocument(s));
+    const Document& document = host.Doc();
     ExportRecord& r = host.Record();
     r.maxData = s.maxData;
     r.HostSupports32BitCoordinates = s.hostSupports32Bit;
@@ -244,7 +244,7 @@ void PlayFuzzCase(const CheckContext& context, const FuzzCase& c) {
     const int32_t suites = host::suites::Held();
     {
         host::PluginLibrary library(context.plugin);
-        Arrange(sandbox, c.scenario, ToDocument(c.scenario));
+        Arrange(sandbox, c.scenario);
         PlayCalls(library.Entry(), c, sandbox);
     }
     ExpectEqual(host::handles::Live(), handles, "host handles alive once the module is unloaded");

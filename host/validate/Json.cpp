@@ -7,11 +7,21 @@ namespace validate {
 size_t Utf8Length(const std::string& text, size_t i) {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(i);
-    const size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    const size_t length = lead >= 0xF0 && lead <= 0xF4   ? 4
+                          : lead >= 0xE0 && lead <= 0xEF ? 3
+                          : lead >= 0xC2 && lead <= 0xDF ? 2
+                                                         : 0;
     if (length == 0 || i + length > text.size()) {
         return 0;
     }
-    for (size_t k = 1; k < length; ++k) {
+    // The second byte's range shuts out overlong forms, surrogates and code points above U+10FFFF.
+    const unsigned char second = byte(i + 1);
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (second < low || second > high) {
+        return 0;
+    }
+    for (size_t k = 2; k < length; ++k) {
         if ((byte(i + k) & 0xC0) != 0x80) {
             return 0;
         }

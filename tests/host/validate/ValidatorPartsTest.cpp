@@ -166,6 +166,9 @@ TEST(ValidatorJunit, EscapesMarkupAndReplacesWhatXmlCannotHold) {
                                                          {"bell\x07", "bell\xEF\xBF\xBD"},
                                                          {"Caf\xC3\xA9", "Caf\xC3\xA9"},
                                                          {"cut \xC3", "cut \xEF\xBF\xBD"},
+                                                         {"\xF8\x88\x80\xED\xA0\x80",
+                                                          "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+                                                          "\xEF\xBF\xBD\xEF\xBF\xBD"},
                                                          {"]]>", "]]&gt;"}};
     for (const auto& [text, xml] : texts) {
         EXPECT_EQ(validate::XmlText(text), xml);
