@@ -14,7 +14,9 @@ namespace _sys {
 // that was checked.
 bool SecureFolder(const std::string& path);
 void ReleaseFolder();
-// Deletes the files directly inside folder; subfolders and what cannot be deleted stay.
+// Deletes the files directly inside folder that no export still needs: a file being written by a live export
+// and one its companion has not opened yet (for a bounded time) stay, as do subfolders and what cannot be
+// deleted. When another export is writing into the folder, nothing is deleted this time.
 void CleanFolder(const std::string& folder);
 
 } // namespace _sys

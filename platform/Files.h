@@ -30,6 +30,7 @@ public:
     CSizeSignalGuard& operator=(const CSizeSignalGuard&) = delete;
 };
 
+// Both work through the held temporary folder's descriptor for a path directly inside it.
 bool PathExists(const std::string& path);
 // Creates the last component with mode 0700: the export folder is private to its user.
 bool CreateFolder(const std::string& path);

@@ -14,6 +14,7 @@
 #include "platform/Launch.h"
 #include "platform/MiscMath.h"
 #include "platform/Path.h"
+#include "platform/PendingFile.h"
 #include "platform/Strings.h"
 
 #include <string>
@@ -94,8 +95,12 @@ void DispatchExportStart(SGlobals* globals) {
         }
         // Closed whether or not the image was written; the companion only ever sees a complete, closed file.
         const bool closed = CheckStore(globals, _exp::CloseExportFile(globals));
-        if (closed && exported) {
-            CheckStore(globals, _sys::StartApplication(std::string(globals->aPath)));
+        if (closed && exported && CheckStore(globals, _exp::PublishExportFile(globals))) {
+            const std::string path(globals->aPath);
+            if (!CheckStore(globals, _sys::StartApplication(path))) {
+                // Kept for the user, but no companion is coming for it: the next export may remove it.
+                _sys::ForgetAwaitedFile(path);
+            }
         } else {
             // A file with missing rows, or one whose last writes the disk may have lost, would pass for an
             // export: it goes, and only it.

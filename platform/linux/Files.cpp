@@ -107,13 +107,15 @@ CSizeSignalGuard::~CSizeSignalGuard() {
 
 bool PathExists(const std::string& path) {
     _hlp::Require(!path.empty());
+    const SFilePlace place = LocateFile(_hlp::RemoveSeparator(path));
     struct stat info {};
-    return stat(_hlp::RemoveSeparator(path).c_str(), &info) == 0;
+    return !place.sName.empty() && fstatat(place.iFolder, place.sName.c_str(), &info, 0) == 0;
 }
 
 bool CreateFolder(const std::string& path) {
     _hlp::Require(!path.empty());
-    return mkdir(path.c_str(), uiFOLDER_MODE) == 0;
+    const SFilePlace place = LocateFile(_hlp::RemoveSeparator(path));
+    return mkdirat(place.iFolder, place.sName.c_str(), uiFOLDER_MODE) == 0;
 }
 
 } // namespace _sys

@@ -1,15 +1,19 @@
-// The user's temporary folder on Linux. $TMPDIR is used as it is only when it is the user's own and nobody
-// else can write to it. In a shared folder with the sticky bit (like /tmp), where others may create entries
-// but not remove or rename ours, the user gets a private folder quenfield-<uid> inside it. Any other $TMPDIR
-// (unset, relative, missing, someone else's, or open to others without the sticky bit) is passed over for
-// that private folder under /tmp.
+// The user's temporary folder on Linux: the first usable of $TMPDIR, /tmp and $XDG_RUNTIME_DIR. A folder is
+// usable only when it is reached from the root through folders that no other user can change
+// (TrustedFolder.h), so that the path given to the companion later leads where the export went. $TMPDIR is
+// used as it is when it is the user's own and nobody else can write to it; in a shared folder with the sticky
+// bit (like /tmp) the user gets a private folder quenfield-<uid> inside it, as long as that name holds a real
+// folder of the user's (someone else may have taken it first); $XDG_RUNTIME_DIR only when it is the user's
+// and closed to everyone else. The folder found is held open (CheckedFolder.h) until the export is done with
+// it.
 #include "platform/TempFolder.h"
 
-#include "platform/Files.h"
 #include "platform/Path.h"
 #include "platform/linux/CheckedFolder.h"
+#include "platform/linux/TrustedFolder.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,13 +22,18 @@ namespace {
 const size_t uiPATH_LIMIT = 255;
 const char* const pcSHARED_FALLBACK = "/tmp";
 const char* const pcPRIVATE_PREFIX = "quenfield-";
+const mode_t uiFOLDER_MODE = 0700;
 const mode_t uiFOREIGN_WRITE = S_IWGRP | S_IWOTH;
+const mode_t uiFOREIGN_ANY = S_IRWXG | S_IRWXO;
 
-enum ETmpDirKind { eTMPDIR_UNUSABLE, eTMPDIR_PRIVATE, eTMPDIR_SHARED };
+struct SCandidate {
+    std::string sPath;
+    int iDescriptor = -1;
+};
 
-// $TMPDIR without its trailing separators when it is absolute; empty otherwise.
-std::string GetTmpDir() {
-    const char* value = std::getenv("TMPDIR");
+// The variable without its trailing separators when it is absolute; empty otherwise.
+std::string GetAbsolute(const char* variable) {
+    const char* value = std::getenv(variable);
     if (value == nullptr || value[0] != cPATH_SEPARATOR) {
         return std::string();
     }
@@ -35,35 +44,45 @@ std::string GetTmpDir() {
     return path;
 }
 
-// The variable is the user's own choice, so a link there is followed; what it leads to is judged.
-ETmpDirKind JudgeTmpDir(const std::string& path) {
-    struct stat info {};
-    if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        return eTMPDIR_UNUSABLE;
-    }
-    if (info.st_uid == geteuid() && (info.st_mode & uiFOREIGN_WRITE) == 0) {
-        return eTMPDIR_PRIVATE;
-    }
-    if ((info.st_mode & S_ISVTX) != 0 && (info.st_mode & uiFOREIGN_WRITE) != 0) {
-        return eTMPDIR_SHARED;
-    }
-    return eTMPDIR_UNUSABLE;
+SCandidate OpenPrivateChild(int shared, const std::string& path) {
+    const std::string name = pcPRIVATE_PREFIX + std::to_string(geteuid());
+    mkdirat(shared, name.c_str(), uiFOLDER_MODE);
+    return SCandidate{path + cPATH_SEPARATOR + name, _sys::OpenOwnFolder(shared, name)};
 }
 
-// Another user may have made the folder first, or a link in its place: it is used only when it is a real
-// folder of this user's.
-std::string GetPrivateFolder(const std::string& shared) {
-    const std::string path = shared + cPATH_SEPARATOR + pcPRIVATE_PREFIX + std::to_string(geteuid());
+// The folder itself when it is the user's and shut to others as closed says; its private folder when it is
+// shared and sticky (and shared is allowed).
+SCandidate OpenCandidate(const std::string& path, mode_t closed, bool shared) {
+    const int fd = _sys::OpenTrustedFolder(path);
     struct stat info {};
-    if (lstat(path.c_str(), &info) != 0 && !_sys::CreateFolder(path)) {
-        return std::string();
+    if (fd == -1 || fstat(fd, &info) != 0) {
+        return SCandidate{};
     }
-    const int fd = _sys::OpenOwnFolder(path);
-    if (fd == -1) {
-        return std::string();
+    if (info.st_uid == geteuid() && (info.st_mode & closed) == 0) {
+        return SCandidate{path, fd};
+    }
+    SCandidate candidate;
+    if (shared && (info.st_mode & S_ISVTX) != 0 && (info.st_mode & uiFOREIGN_WRITE) != 0) {
+        candidate = OpenPrivateChild(fd, path);
     }
     close(fd);
-    return path;
+    return candidate;
+}
+
+SCandidate FindTempFolder() {
+    const std::string tmpdir = GetAbsolute("TMPDIR");
+    SCandidate found;
+    if (!tmpdir.empty()) {
+        found = OpenCandidate(tmpdir, uiFOREIGN_WRITE, true);
+    }
+    if (found.iDescriptor == -1) {
+        found = OpenCandidate(pcSHARED_FALLBACK, uiFOREIGN_WRITE, true);
+    }
+    const std::string runtime = GetAbsolute("XDG_RUNTIME_DIR");
+    if (found.iDescriptor == -1 && !runtime.empty()) {
+        found = OpenCandidate(runtime, uiFOREIGN_ANY, false);
+    }
+    return found;
 }
 
 } // namespace
@@ -71,21 +90,18 @@ std::string GetPrivateFolder(const std::string& shared) {
 namespace _sys {
 
 bool GetTempFolder(std::string& path) {
-    path = GetTmpDir();
-    switch (JudgeTmpDir(path)) {
-    case eTMPDIR_PRIVATE:
-        break;
-    case eTMPDIR_SHARED:
-        path = GetPrivateFolder(path);
-        break;
-    case eTMPDIR_UNUSABLE:
-        path = GetPrivateFolder(pcSHARED_FALLBACK);
-        break;
+    path.clear();
+    const SCandidate found = FindTempFolder();
+    if (found.iDescriptor == -1) {
+        return false;
     }
-    if (path.size() > uiPATH_LIMIT) {
-        path.clear();
+    if (found.sPath.size() > uiPATH_LIMIT) {
+        close(found.iDescriptor);
+        return false;
     }
-    return !path.empty();
+    HoldTempFolder(found.sPath, found.iDescriptor);
+    path = found.sPath;
+    return true;
 }
 
 } // namespace _sys

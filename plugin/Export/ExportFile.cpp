@@ -5,6 +5,7 @@
 #include "platform/Error.h"
 #include "platform/Files.h"
 #include "platform/MiscMath.h"
+#include "platform/PendingFile.h"
 #include "platform/Strings.h"
 
 #include <cstring>
@@ -35,20 +36,23 @@ int16_t OpenExportFile(SGlobals* globals) {
     _hlp::Require(globals != nullptr);
     globals->iFile = -1;
     const std::string path(globals->aPath, strnlen(globals->aPath, sizeof(globals->aPath)));
-    return _sys::OpenFile(globals->iFile, path, true, true) ? eERROR_NONE : eERROR_OPEN_FAILED;
+    return _sys::CreatePendingFile(globals->iFile, path) ? eERROR_NONE : eERROR_OPEN_FAILED;
 }
 
+// A close that fails is a write the file system could not complete (EIO, ENOSPC, EDQUOT).
 int16_t CloseExportFile(SGlobals* globals) {
     _hlp::Require(globals != nullptr);
-    return _sys::CloseFile(globals->iFile) ? eERROR_NONE : eERROR_PARAM;
+    return _sys::CloseFile(globals->iFile) ? eERROR_NONE : eERROR_WRITE_FAILED;
+}
+
+int16_t PublishExportFile(const SGlobals* globals) {
+    _hlp::Require(globals != nullptr);
+    return _sys::PublishPendingFile() ? eERROR_NONE : eERROR_WRITE_FAILED;
 }
 
 void RemoveExportFile(const SGlobals* globals) {
     _hlp::Require(globals != nullptr);
-    const std::string path(globals->aPath, strnlen(globals->aPath, sizeof(globals->aPath)));
-    if (!path.empty()) {
-        _sys::RemoveFile(path);
-    }
+    _sys::DiscardPendingFile();
 }
 
 int16_t WriteToExportFile(const SGlobals* globals, const void* data, unsigned int count) {

@@ -8,9 +8,12 @@
 
 namespace _exp {
 
+// The file for aPath is written under a temporary name (see platform/PendingFile.h) and has the name aPath
+// only from PublishExportFile on, once it is complete and closed.
 int16_t OpenExportFile(SGlobals* globals);
 int16_t CloseExportFile(SGlobals* globals);
-// Removes the file at aPath, and only that file: what a failed export leaves must not pass for an export.
+int16_t PublishExportFile(const SGlobals* globals);
+// Removes the unpublished file, and only that file: what a failed export leaves must not pass for an export.
 void RemoveExportFile(const SGlobals* globals);
 int16_t WriteToExportFile(const SGlobals* globals, const void* data, unsigned int count);
 

@@ -276,7 +276,7 @@ TEST_F(TempFolder, OnlyAPrivateTmpdirIsUsedAsItIs) {
         {"other-writable", 0777, false, Fallback()},
         {"group-writable", 0770, false, Fallback()},
         {"foreign", 0755, true, Fallback()},
-        {"foreign-sticky", 01777, true, scratch.Join("foreign-sticky/quenfield-" + uid)},
+        {"foreign-sticky", 01777, true, Fallback()}, // its owner may rename our entries in it
     };
     for (const Case& c : cases) {
         if (c.foreign && geteuid() != 0) {
@@ -296,7 +296,51 @@ TEST_F(TempFolder, OnlyAPrivateTmpdirIsUsedAsItIs) {
     }
 }
 
-TEST_F(TempFolder, APrivateFolderPlantedInASharedOneIsRefused) {
+// A folder on the way to $TMPDIR that another user can change (rename $TMPDIR away and put a link in its
+// place) makes $TMPDIR as untrustworthy as a foreign one; so does a link on the way.
+TEST_F(TempFolder, EveryFolderAboveTmpdirMustBeClosedToOthers) {
+    struct Case {
+        const char* name;
+        mode_t mode; // of the folder above $TMPDIR
+        bool foreign;
+        bool throughLink;
+        bool used;
+    };
+    const Case cases[] = {
+        {"above-private", 0700, false, false, true},
+        {"above-sticky", 01777, false, false, true},
+        {"above-other-writable", 0777, false, false, false},
+        {"above-group-writable", 0770, false, false, false},
+        {"above-foreign", 0755, true, false, false},
+        {"above-foreign-sticky", 01777, true, false, false},
+        {"through-a-link", 0700, false, true, false},
+    };
+    for (const Case& c : cases) {
+        if (c.foreign && geteuid() != 0) {
+            continue;
+        }
+        const std::string above = scratch.Join(c.name);
+        fs::create_directories(above + "/tmp");
+        ASSERT_EQ(chmod((above + "/tmp").c_str(), 0700), 0);
+        ASSERT_EQ(chmod(above.c_str(), c.mode), 0);
+        if (c.foreign) {
+            ASSERT_EQ(chown(above.c_str(), 65534, 65534), 0);
+        }
+        std::string tmpdir = above + "/tmp";
+        if (c.throughLink) {
+            fs::create_symlink(above, scratch.Join("link"));
+            tmpdir = scratch.Join("link/tmp");
+        }
+        testfiles::ScopedEnv env("TMPDIR", tmpdir);
+        std::string path;
+        EXPECT_TRUE(_sys::GetTempFolder(path)) << c.name;
+        EXPECT_EQ(path, c.used ? tmpdir : Fallback()) << c.name;
+    }
+}
+
+// Someone else may take the name of the private folder in a shared $TMPDIR first: the export goes to the next
+// usable folder instead.
+TEST_F(TempFolder, APrivateFolderPlantedInASharedOneIsPassedOver) {
     const std::string shared = scratch.Join("shared");
     fs::create_directories(shared);
     chmod(shared.c_str(), 01777);
@@ -306,14 +350,16 @@ TEST_F(TempFolder, APrivateFolderPlantedInASharedOneIsRefused) {
     fs::create_directories(scratch.Join("elsewhere"));
     fs::create_symlink(scratch.Join("elsewhere"), mine);
     std::string path = "stale";
-    EXPECT_FALSE(_sys::GetTempFolder(path)) << "a link in its place";
-    EXPECT_TRUE(path.empty());
+    EXPECT_TRUE(_sys::GetTempFolder(path)) << "a link in its place";
+    EXPECT_EQ(path, Fallback());
+    EXPECT_TRUE(fs::is_empty(scratch.Join("elsewhere")));
     fs::remove(mine);
 
     if (geteuid() == 0) {
         fs::create_directories(mine);
         ASSERT_EQ(chown(mine.c_str(), 65534, 65534), 0);
-        EXPECT_FALSE(_sys::GetTempFolder(path)) << "another user's folder";
+        EXPECT_TRUE(_sys::GetTempFolder(path)) << "another user's folder";
+        EXPECT_EQ(path, Fallback());
         fs::remove(mine);
     }
     fs::create_directories(mine);
