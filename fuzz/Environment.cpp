@@ -120,7 +120,7 @@ Environment::~Environment() {
 }
 
 void Environment::WriteEntry() const {
-    std::ofstream(entry) << "[Desktop Entry]\nType=Application\nName=Fuzz companion\nExec=true %f\n";
+    std::ofstream(entry) << "[Desktop Entry]\nType=Application\nName=Fuzz companion\nExec=head -c 1 %f\n";
 }
 
 // GIO's first desktop entry load sets up, for the rest of the process, a watch on the data folders (an
@@ -155,8 +155,10 @@ TmpState Environment::Possible(TmpState state) const {
         return fallback.empty() ? TmpState::Private : state;
     case TmpState::Foreign:
         return fallback.empty() || !root ? TmpState::Private : state;
+    case TmpState::SquattedByLink:
+        return fallback.empty() ? TmpState::Private : state;
     case TmpState::SquattedByOther:
-        return root ? state : TmpState::Private;
+        return root && !fallback.empty() ? state : TmpState::Private;
     default:
         return state;
     }
@@ -202,13 +204,13 @@ std::string Environment::TempFolderFor(TmpState state) {
     case TmpState::SquattedByLink:
         setenv("TMPDIR", (root + "/shared").c_str(), 1);
         fs::create_directory_symlink(victim, root + "/shared/" + PrivateName());
-        return std::string();
+        return fallback;
     case TmpState::SquattedByOther: {
         setenv("TMPDIR", (root + "/shared").c_str(), 1);
         const std::string squatted = root + "/shared/" + PrivateName();
         MakeFolder(squatted, 0777);
         lchown(squatted.c_str(), uiNOBODY, uiNOBODY);
-        return std::string();
+        return fallback;
     }
     }
     return std::string();

@@ -1,31 +1,33 @@
 #include "ExportedFile.h"
 
+#include "ExpectedFile.h"
+#include "TempFolderRule.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <sstream>
 
 namespace host {
 namespace {
 
-// The first 64 bytes, read without touching the access time, by which the host tells when the companion has
-// read the file.
-std::string ReadHead(const std::filesystem::path& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_NOATIME | O_CLOEXEC);
-    if (fd < 0) {
-        return {};
+// The plug-in's path field holds 255 bytes: a longer path has its name's stem shortened to fit.
+constexpr size_t kPathLimit = 255;
+
+std::filesystem::path FittedPath(const std::filesystem::path& folder, const std::string& name) {
+    const std::string whole = (folder / name).string();
+    if (whole.size() <= kPathLimit) {
+        return whole;
     }
-    char bytes[64];
-    const ssize_t count = read(fd, bytes, sizeof bytes);
-    close(fd);
-    return count > 0 ? std::string(bytes, static_cast<size_t>(count)) : std::string();
+    const size_t point = name.rfind('.');
+    const size_t excess = whole.size() - kPathLimit;
+    return folder / (name.substr(0, point - std::min(point, excess)) + name.substr(point));
 }
 
 // The first three header lines: magic, width, height.
-void DescribeHeader(ExportedFile& file) {
-    std::istringstream in(ReadHead(file.path));
+void DescribeHeader(ExportedFile& file, const std::string& head) {
+    std::istringstream in(head);
     std::string magic;
     std::string width;
     std::string height;
@@ -46,41 +48,36 @@ void DescribeHeader(ExportedFile& file) {
 } // namespace
 
 std::filesystem::path ExportFolder() {
-    // As the plug-in chooses it: $TMPDIR when it is the user's own and nobody else can write to it; inside a
-    // shared folder with the sticky bit, a private quenfield-<uid>; otherwise quenfield-<uid> under /tmp.
-    const std::string own = "quenfield-" + std::to_string(geteuid());
-    const char* tmpdir = std::getenv("TMPDIR");
-    struct stat info {};
-    if (tmpdir != nullptr && tmpdir[0] == '/' && stat(tmpdir, &info) == 0 && S_ISDIR(info.st_mode)) {
-        const bool foreignWrite = (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
-        if (info.st_uid == geteuid() && !foreignWrite) {
-            return std::filesystem::path(tmpdir) / "QuenfieldImport";
-        }
-        if (foreignWrite && (info.st_mode & S_ISVTX) != 0) {
-            return std::filesystem::path(tmpdir) / own / "QuenfieldImport";
-        }
-    }
-    return std::filesystem::path("/tmp") / own / "QuenfieldImport";
+    const std::filesystem::path temp = ChooseTempFolder().folder;
+    return temp.empty() ? std::filesystem::path() : temp / "QuenfieldImport";
 }
 
-std::optional<ExportedFile> FindExportedFile() {
-    std::error_code error;
-    std::optional<ExportedFile> newest;
-    std::filesystem::file_time_type newestTime;
-    for (const auto& entry : std::filesystem::directory_iterator(ExportFolder(), error)) {
-        if (!entry.is_regular_file(error)) {
-            continue;
-        }
-        const auto time = entry.last_write_time(error);
-        if (!newest || time > newestTime) {
-            newest = ExportedFile{entry.path(), "", "", entry.file_size(error)};
-            newestTime = time;
-        }
+std::optional<ExportedFile> FindExportedFile(const DocumentInfo& document) {
+    const std::filesystem::path folder = ExportFolder();
+    const std::string name =
+        ExpectedName(document.name, static_cast<int16_t>(8 * BytesPerSample(document.sample)));
+    if (folder.empty() || name.empty()) {
+        return std::nullopt;
     }
-    if (newest) {
-        DescribeHeader(*newest);
+    ExportedFile file{FittedPath(folder, name), "", "", 0};
+    // Whatever stands under the name, nothing waits on it and no link is followed.
+    const int fd = open(file.path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOATIME | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
     }
-    return newest;
+    struct stat info {};
+    char head[64];
+    ssize_t count = -1;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        file.bytes = static_cast<uintmax_t>(info.st_size);
+        count = read(fd, head, sizeof head);
+    }
+    close(fd);
+    if (count < 0) {
+        return std::nullopt;
+    }
+    DescribeHeader(file, std::string(head, static_cast<size_t>(count)));
+    return file;
 }
 
 } // namespace host

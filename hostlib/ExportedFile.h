@@ -2,6 +2,8 @@
 #ifndef QUENFIELD_HOST_EXPORTEDFILE_H
 #define QUENFIELD_HOST_EXPORTEDFILE_H
 
+#include "Document.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -16,10 +18,12 @@ struct ExportedFile {
     uintmax_t bytes = 0;
 };
 
-// QuenfieldImport in the user's temporary folder, found as the plug-in finds it.
+// QuenfieldImport in the user's temporary folder, found as the plug-in finds it (TempFolderRule.h).
 std::filesystem::path ExportFolder();
-// The newest file in the export folder (the plug-in empties it before each export).
-std::optional<ExportedFile> FindExportedFile();
+// The export file of the document: the name the plug-in gives it, in the export folder. Nothing when no
+// regular file has that name. Read without changing its access time, by which the plug-in and the host
+// tell whether the companion has opened it.
+std::optional<ExportedFile> FindExportedFile(const DocumentInfo& document);
 
 } // namespace host
 

@@ -14,7 +14,7 @@ namespace _sys {
 bool CreatePendingFile(int& fd, const std::string& path);
 // After the file was closed: gives it the name path of CreatePendingFile and marks it as awaited by its
 // companion. An awaited file of that name from another export is not replaced before its companion has
-// opened it, within a bounded time. True when the file has its name.
+// opened it, for at most 10 s. True when the file has its name.
 bool PublishPendingFile();
 // Removes the pending file, whichever name it has not yet been given up for.
 void DiscardPendingFile();

@@ -7,6 +7,7 @@
 #include "OpenImage.h"
 #include "ProgressBar.h"
 #include "ResultCodes.h"
+#include "TempFolderRule.h"
 
 #include <iostream>
 #include <memory>
@@ -24,6 +25,7 @@ struct FileReport {
     std::string line;
     std::vector<std::string> notices;
     std::filesystem::path handedOff; // the file given to the companion, if one was
+    std::filesystem::path file;      // the export file, when one was found
 };
 
 std::string Code(int16_t result) {
@@ -69,27 +71,32 @@ std::vector<std::string> Notices(const OpenedImage& opened) {
 }
 
 // A failed or cancelled export leaves no file: the plug-in removes what it wrote.
-FileReport Report(const std::string& label, const ExportOutcome& outcome) {
+FileReport Report(const std::string& label, const DocumentInfo& info, const ExportOutcome& outcome) {
     switch (outcome.result) {
     case exportNoErr: {
-        const std::optional<ExportedFile> file = FindExportedFile();
+        const std::optional<ExportedFile> file = FindExportedFile(info);
+        const std::filesystem::path path = file ? file->path : std::filesystem::path();
         return {Outcome::Exported,
                 label + ": " + ExportedFileWords(file) + "; the companion application was started",
                 {},
-                file ? file->path : std::filesystem::path()};
+                path,
+                path};
     }
-    case exportErrCompanionNotLaunched:
+    case exportErrCompanionNotLaunched: {
+        const std::optional<ExportedFile> file = FindExportedFile(info);
         return {Outcome::Kept,
-                label + ": " + ExportedFileWords(FindExportedFile()) +
+                label + ": " + ExportedFileWords(file) +
                     " and kept there: " + DescribeResult(outcome.result) + Code(outcome.result),
                 {},
-                {}};
+                {},
+                file ? file->path : std::filesystem::path()};
+    }
     default: {
         std::string line = label + ": not exported: " + DescribeResult(outcome.result);
         if (!outcome.hostError.empty()) {
             line += ": " + outcome.hostError;
         }
-        return {Outcome::Failed, line + Code(outcome.result), {}, {}};
+        return {Outcome::Failed, line + Code(outcome.result), {}, {}, {}};
     }
     }
 }
@@ -106,13 +113,18 @@ FileReport ExportOne(PluginLibrary& plugin, const std::string& image, uint32_t p
             ExportSession session(plugin, document, observer);
             outcome = session.Run();
         }
-        FileReport report = Report(Label(image, opened), outcome);
+        FileReport report = Report(Label(image, opened), document.Info(), outcome);
         if (report.outcome != Outcome::Failed) {
             report.notices = Notices(opened);
         }
+        // A temporary folder passed over (another user's, or one others could redirect) is named with why.
+        const std::string folderNote = TempFolderNote();
+        if (!folderNote.empty()) {
+            report.notices.push_back(folderNote);
+        }
         return report;
     } catch (const std::exception& e) {
-        return {Outcome::Failed, image + ": not exported: " + e.what(), {}, {}};
+        return {Outcome::Failed, image + ": not exported: " + e.what(), {}, {}, {}};
     }
 }
 
@@ -159,8 +171,7 @@ int RunExport(const std::filesystem::path& pluginPath, const std::vector<std::st
         handed += report.outcome == Outcome::Exported;
         failed += report.outcome == Outcome::Failed;
         if (report.outcome == Outcome::Kept) {
-            const std::optional<ExportedFile> file = FindExportedFile();
-            keptFile = file ? file->path.filename().string() : image;
+            keptFile = report.file.empty() ? image : report.file.filename().string();
             std::cerr << "quenfield-export: 'quenfield-export register' registers the reference companion "
                          "application for you"
                       << std::endl;

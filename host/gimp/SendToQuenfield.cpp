@@ -6,6 +6,7 @@
 #include "GimpDocument.h"
 #include "PluginLibrary.h"
 #include "ResultCodes.h"
+#include "TempFolderRule.h"
 #include "VisibleImage.h"
 
 #include <algorithm>
@@ -67,13 +68,14 @@ ProcedureResult Failure(const std::string& words) {
     return {GIMP_PDB_EXECUTION_ERROR, words};
 }
 
-ProcedureResult Outcome(const std::string& name, const host::ExportOutcome& outcome) {
+ProcedureResult Outcome(const std::string& name, const host::DocumentInfo& info,
+                        const host::ExportOutcome& outcome) {
     const std::string code = " (" + std::to_string(outcome.result) + ")";
     switch (outcome.result) {
     case exportNoErr:
         return {};
     case exportErrCompanionNotLaunched: {
-        const std::optional<host::ExportedFile> file = host::FindExportedFile();
+        const std::optional<host::ExportedFile> file = host::FindExportedFile(info);
         const std::string where = file ? file->path.string() : host::ExportFolder().string();
         return Failure(name + " was exported to " + where + ", but " + host::DescribeResult(outcome.result) +
                        code + "; the file is kept");
@@ -83,6 +85,10 @@ ProcedureResult Outcome(const std::string& name, const host::ExportOutcome& outc
             name + " was not sent to Quenfield: " + host::DescribeResult(outcome.result) + code;
         if (!outcome.hostError.empty()) {
             words += ": " + outcome.hostError;
+        }
+        const std::string folderNote = host::TempFolderNote();
+        if (!folderNote.empty()) {
+            words += " (" + folderNote + ")";
         }
         return Failure(words);
     }
@@ -110,7 +116,7 @@ ProcedureResult SendImage(gint32 image) {
         host::ExportObserver observer{
             [&progress](int32_t done, int32_t total) { progress.Update(done, total); }, {}};
         host::ExportSession session(plugin, document, observer);
-        return Outcome(name, session.Run());
+        return Outcome(name, document.Info(), session.Run());
     } catch (const std::exception& e) {
         return Failure(name + " was not sent to Quenfield: " + e.what());
     }

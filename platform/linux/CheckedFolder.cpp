@@ -18,8 +18,9 @@ namespace {
 const mode_t uiFOLDER_MODE = 0700;
 const mode_t uiFOREIGN_WRITE = S_IWGRP | S_IWOTH;
 // A companion that has not opened its file this long after the export is taken as never coming: the file is
-// then an ordinary leftover. Long enough for a companion that starts slowly on a busy desktop.
-const time_t iHAND_OFF_SECONDS = 20;
+// then an ordinary leftover. Long enough for a companion that starts slowly on a busy desktop; as long as a
+// host waits for its companion to take the file.
+const time_t iHAND_OFF_SECONDS = 10;
 
 // One export at a time runs in a host (the protocol is not reentrant), so one folder of each kind is enough.
 struct SHeldFolder {

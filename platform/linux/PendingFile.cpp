@@ -26,7 +26,7 @@ const int iNAME_TRIES = 16;
 // An export that empties the folder takes milliseconds; one of the same name is awaited at most the hand-off
 // time (CheckedFolder.cpp), and a little more is allowed for the turns.
 const std::chrono::milliseconds aLOCK_LIMIT(5000);
-const std::chrono::milliseconds aNAME_LIMIT(30000);
+const std::chrono::milliseconds aNAME_LIMIT(15000);
 const std::chrono::milliseconds aPOLL(10);
 
 struct SPending {
