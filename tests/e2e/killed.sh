@@ -1,0 +1,29 @@
+#!/bin/bash
+# A host killed outright in the middle of a large export (SIGKILL: no clean-up of any kind) leaves nothing
+# under the export's own name, so nothing can take the unfinished file for an export; the next export
+# removes what it left.
+# Usage: killed.sh QUENFIELD-EXPORT QUENFIELD-IMPORT E2E-PIXELS
+HOST=$1 IMPORT=$2 PIXELS=$3
+. "$(dirname "$0")/common.sh"
+cd "$WORK/src"
+
+head -c $((8000 * 8000 * 6)) /dev/zero >big.raw
+raw2tiff -w 8000 -l 8000 -b 3 -d short -p rgb -c zip big.raw big.tif
+rm big.raw
+"$PIXELS" pam u8 3 3 3 1 after.pam
+pamtopng after.pam >after.png
+
+"$HOST" big.tif >/dev/null 2>&1 &
+host=$!
+for _ in $(seq 1000); do
+    [ -n "$(find "$EXPORTS" -name '.big.ppm.*' -size +1000k 2>/dev/null)" ] && break
+    sleep 0.01
+done
+kill -KILL $host
+wait $host || true
+[ ! -e "$EXPORTS/big.ppm" ] || fail "the unfinished export is under its own name ($(stat -c %s "$EXPORTS/big.ppm") bytes)"
+[ -n "$(ls -A "$EXPORTS")" ] || fail "the host was killed before it wrote anything; the test proves nothing"
+
+"$HOST" after.png >result.txt 2>&1 || fail "the next export failed: $(cat result.txt)"
+[ "$(ls -A "$EXPORTS")" = after.ppm ] || fail "the next export left: $(ls -A "$EXPORTS")"
+finish
