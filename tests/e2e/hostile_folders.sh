@@ -97,7 +97,7 @@ attack() { # what, folder nobody swaps, TMPDIR for root (or "" for none)
     tail -c +14 "$RECEIVED/$first" >"$WORK/samples"
     "$PIXELS" compare u8 5 4 3 7 rgb16be "$WORK/samples" || fail "$what: the companion was given something else"
     for file in "$RECEIVED"/*; do
-        cmp -s "$file" "$RECEIVED/$first" || fail "$what: the companion was given $(head -c 40 "$file")"
+        cmp -s "$file" "$RECEIVED/$first" || fail "$what: the companion was given $(head -c 24 "$file" | tr -c '[:print:]' '.')"
     done
     echo "$what: done"
 }

@@ -4,12 +4,16 @@
 #include "platform/CheckedFolder.h"
 #include "platform/Error.h"
 #include "platform/FolderEntries.h"
+#include "platform/PendingFile.h"
 #include "platform/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -190,6 +194,67 @@ TEST_F(Folder, CleaningRemovesFilesAndLinksButNoFolderAndNoTarget) {
     EXPECT_EQ(testfiles::ReadText(folder + "/c/inner"), "inner");
     EXPECT_TRUE(fs::is_symlink(folder + "/link-folder"));
     EXPECT_TRUE(fs::is_symlink(folder + "/dangling"));
+}
+
+// An export file is awaited from its publication (access time 0) until its companion reads it (the read
+// moves the access time to the present) or 10 s have passed.
+void SetTimes(const std::string& path, time_t access, time_t modification) {
+    const timespec times[2] = {{access, 0}, {modification, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+TEST_F(Folder, CleaningSparesWhatAnExportStillNeeds) {
+    const time_t now = std::time(nullptr);
+    testfiles::WriteText(folder + "/awaited", "awaited");
+    SetTimes(folder + "/awaited", 0, now);
+    testfiles::WriteText(folder + "/taken", "taken");
+    SetTimes(folder + "/taken", now, now);
+    testfiles::WriteText(folder + "/given-up", "given up");
+    SetTimes(folder + "/given-up", 0, now - 11);
+
+    // An export writing into the folder holds it shared: nothing is taken for a leftover meanwhile.
+    const int writer = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(flock(writer, LOCK_SH), 0);
+    _sys::CleanFolder(folder);
+    EXPECT_EQ(Sorted(_hlp::GetFolderEntries(folder)),
+              (std::vector<std::string>{"a", "awaited", "b", "given-up", "link-file", "taken"}));
+    close(writer);
+
+    _sys::CleanFolder(folder);
+    EXPECT_EQ(_hlp::GetFolderEntries(folder), std::vector<std::string>{"awaited"});
+}
+
+// Under its own name only once complete: written under a hidden temporary name in the checked folder,
+// published under its name, awaited; a discarded file leaves nothing.
+TEST_F(Files, TheExportFileHasItsNameOnlyOnceComplete) {
+    const std::string checked = scratch.Join("export");
+    fs::create_directories(checked);
+    ASSERT_TRUE(_sys::SecureFolder(checked));
+    testfiles::WriteText(checked + "/Doc.ppm", "an earlier export, taken");
+    int fd = -1;
+    ASSERT_TRUE(_sys::CreatePendingFile(fd, checked + "/Doc.ppm"));
+    EXPECT_TRUE(_sys::WriteFile(fd, "new", 3));
+    ASSERT_TRUE(_sys::CloseFile(fd));
+    const std::vector<std::string> written = Sorted(_hlp::GetFolderEntries(checked));
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written[0].rfind(".Doc.ppm.", 0), 0u) << written[0];
+    EXPECT_EQ(testfiles::ReadText(checked + "/Doc.ppm"), "an earlier export, taken");
+
+    ASSERT_TRUE(_sys::PublishPendingFile());
+    EXPECT_EQ(_hlp::GetFolderEntries(checked), std::vector<std::string>{"Doc.ppm"});
+    struct stat info {};
+    ASSERT_EQ(lstat((checked + "/Doc.ppm").c_str(), &info), 0);
+    EXPECT_EQ(info.st_atim.tv_sec, 0) << "awaited by its companion";
+    _sys::ForgetAwaitedFile(checked + "/Doc.ppm");
+    ASSERT_EQ(lstat((checked + "/Doc.ppm").c_str(), &info), 0);
+    EXPECT_NE(info.st_atim.tv_sec, 0) << "no longer awaited";
+    EXPECT_EQ(testfiles::ReadText(checked + "/Doc.ppm"), "new");
+
+    ASSERT_TRUE(_sys::CreatePendingFile(fd, checked + "/Other.ppm"));
+    _sys::CloseFile(fd);
+    _sys::DiscardPendingFile();
+    EXPECT_EQ(_hlp::GetFolderEntries(checked), std::vector<std::string>{"Doc.ppm"});
+    _sys::ReleaseFolder();
 }
 
 TEST_F(Files, IsFileJudgesWhatALinkPointsTo) {
