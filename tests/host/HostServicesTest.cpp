@@ -1,11 +1,17 @@
 // The handles and suites the host hands to plug-ins.
 #include "BasicSuite.h"
+#include "ExportedFile.h"
 #include "HostHandles.h"
+#include "TempFolderRule.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -100,6 +106,58 @@ TEST(BasicSuite, RefusesOtherSuitesAndVersions) {
     EXPECT_EQ(suite, nullptr);
     EXPECT_NE(basic->AcquireSuite(nullptr, 1, &suite), 0);
     EXPECT_EQ(host::suites::Held(), 0);
+}
+
+// The host reports the file its document's name leads to, whatever else the folder holds (a newer file of
+// another export included), and only a regular file: nothing under the name is followed or waited on.
+TEST(ExportedFile, IsTheOneTheDocumentsNameLeadsTo) {
+    alarm(20); // an open that waits on a FIFO ends the test
+    testfiles::TempFolder scratch;
+    const std::string tmp = scratch.Join("tmp");
+    const std::string folder = tmp + "/QuenfieldImport";
+    std::filesystem::create_directories(folder);
+    ASSERT_EQ(chmod(tmp.c_str(), 0700), 0);
+    testfiles::ScopedEnv env("TMPDIR", tmp);
+    testfiles::WriteText(folder + "/Doc_1.ppm", "P6\n3\n2\n65535\n");
+    testfiles::WriteText(folder + "/Newer.ppm", "P6\n9\n9\n65535\n");
+    ASSERT_EQ(mkfifo((folder + "/Fifo.ppm").c_str(), 0600), 0);
+    std::filesystem::create_symlink(folder + "/Doc_1.ppm", folder + "/Link.ppm");
+
+    host::DocumentInfo info;
+    info.name = "Doc 1.png";
+    const std::optional<host::ExportedFile> file = host::FindExportedFile(info);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->path, folder + "/Doc_1.ppm");
+    EXPECT_EQ(file->format, "PPM, 16-bit");
+    EXPECT_EQ(file->size, "3x2");
+    EXPECT_EQ(file->bytes, 13u);
+    info.sample = host::SampleType::Float32;
+    EXPECT_FALSE(host::FindExportedFile(info)) << "a 32-bit document's file is Doc_1.pfm";
+    info.sample = host::SampleType::UInt8;
+    for (const char* name : {"Fifo.tif", "Link.tif", "Missing.tif"}) {
+        info.name = name;
+        EXPECT_FALSE(host::FindExportedFile(info)) << name;
+    }
+    alarm(0);
+}
+
+// The folder the plug-in would refuse is named with the reason, and the one used instead.
+TEST(TempFolderRule, NamesTheFolderItRefusesAndWhy) {
+    testfiles::TempFolder scratch;
+    const std::string open = scratch.Join("open");
+    std::filesystem::create_directories(open + "/tmp");
+    ASSERT_EQ(chmod(open.c_str(), 0777), 0);
+    testfiles::ScopedEnv env("TMPDIR", open + "/tmp");
+    const host::TempFolderChoice choice = host::ChooseTempFolder();
+    EXPECT_EQ(choice.folder, "/tmp/quenfield-" + std::to_string(geteuid()));
+    ASSERT_EQ(choice.refused.size(), 1u);
+    EXPECT_EQ(choice.refused[0],
+              open + "/tmp was refused: " + open + " can be written by other users and is not sticky");
+    EXPECT_NE(host::TempFolderNote().find("the export goes to /tmp/quenfield-"), std::string::npos);
+
+    testfiles::ScopedEnv mine("TMPDIR", scratch.Path());
+    EXPECT_EQ(host::ChooseTempFolder().folder, scratch.Path());
+    EXPECT_EQ(host::TempFolderNote(), "");
 }
 
 } // namespace
