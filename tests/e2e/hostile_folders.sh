@@ -16,8 +16,8 @@ if [ -z "${QUENFIELD_OWN_TMP:-}" ]; then
         exit 77
         ;;
     esac
-    if ! unshare -m --propagation private true 2>/dev/null; then
-        echo "skipped: no mount namespace can be made here"
+    if ! unshare -m --propagation private mount -t tmpfs tmpfs /tmp 2>/dev/null; then
+        echo "skipped: no mount namespace with a /tmp of its own can be made here"
         exit 77
     fi
     export QUENFIELD_OWN_TMP=1
