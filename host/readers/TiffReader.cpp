@@ -43,14 +43,14 @@ int IgnoreWarning(TIFF*, void*, const char*, const char*, va_list) {
 
 class TiffReader final : public RowSource {
 public:
-    TiffReader(const std::filesystem::path& path, uint32_t page) {
-        info_.name = path.filename().string();
+    TiffReader(ImageFile file, uint32_t page) : file_(std::move(file)) {
+        info_.name = file_.Name();
         TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
         TIFFOpenOptionsSetErrorHandlerExtR(options, KeepError, &lastError_);
         TIFFOpenOptionsSetWarningHandlerExtR(options, IgnoreWarning, nullptr);
         TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxSingleAllocation);
         // "m": no memory mapping, whose touched pages would count against the host's memory.
-        tiff_ = TIFFOpenExt(path.c_str(), "rm", options);
+        tiff_ = TIFFOpenExt(file_.OpenPath().c_str(), "rm", options);
         TIFFOpenOptionsFree(options);
         if (tiff_ == nullptr) {
             throw ImageError("not a readable TIFF: " + TakeError());
@@ -334,6 +334,7 @@ private:
         }
     }
 
+    ImageFile file_;
     TIFF* tiff_ = nullptr;
     std::string lastError_;
     DocumentInfo info_;
@@ -351,8 +352,8 @@ private:
 
 } // namespace
 
-OpenedImage OpenTiff(const std::filesystem::path& path, uint32_t page) {
-    auto reader = std::make_unique<TiffReader>(path, page);
+OpenedImage OpenTiff(ImageFile file, uint32_t page) {
+    auto reader = std::make_unique<TiffReader>(std::move(file), page);
     const uint32_t pages = reader->Pages();
     return {std::move(reader), page, pages};
 }
