@@ -6,9 +6,9 @@
 #include "ResultCodes.h"
 
 #include <algorithm>
-#include <new>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace host {
 namespace {
