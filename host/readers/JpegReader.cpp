@@ -149,10 +149,13 @@ private:
     }
 
     // The coefficient array a multi-scan decode holds, from the sizes the header declares, before the
-    // library allocates it; the library's own memory limit stands behind this check.
+    // library allocates it. The library's own limit stands behind this check, with room for its small
+    // allocations, so that it only ever stops what the check let through by mistake.
     void CheckWholeDecode() {
         jpeg_decompress_struct& jpeg = state_->jpeg;
-        jpeg.mem->max_memory_to_use = static_cast<long>(std::min<uint64_t>(file_.MemoryLimit(), LONG_MAX));
+        const uint64_t room = uint64_t{64} << 20;
+        jpeg.mem->max_memory_to_use =
+            static_cast<long>(std::min<uint64_t>(file_.MemoryLimit(), LONG_MAX - room) + room);
         if (!jpeg.progressive_mode && jpeg.comps_in_scan == jpeg.num_components) {
             return;
         }
