@@ -4,6 +4,7 @@
 #include "ExpectedFile.h"
 #include "ExportSession.h"
 #include "ExportedFile.h"
+#include "HandOff.h"
 #include "Interrupt.h"
 #include "OpenImage.h"
 #include "ProgressBar.h"
@@ -17,6 +18,9 @@
 namespace host {
 namespace {
 
+// Long enough for a companion that starts slowly; it only runs out when no companion takes the file.
+constexpr std::chrono::seconds kHandOffTimeout{10};
+
 enum class Outcome { Exported, Kept, Failed };
 
 // The depth only chooses the name's extension, which does not decide whether the name is empty.
@@ -26,6 +30,7 @@ struct FileReport {
     Outcome outcome = Outcome::Failed;
     std::string line;
     std::vector<std::string> notices;
+    std::filesystem::path handedOff; // the file given to the companion, if one was
 };
 
 std::string Code(int16_t result) {
@@ -71,28 +76,30 @@ std::vector<std::string> Notices(const OpenedImage& opened) {
 }
 
 // A failed or cancelled export leaves no file: the plug-in removes what it wrote.
-FileReport Report(const std::string& label, const DocumentInfo& info, const ExportOutcome& outcome) {
+FileReport Report(const std::string& label, const std::string& name, const ExportOutcome& outcome) {
     switch (outcome.result) {
     case exportNoErr: {
+        const std::optional<ExportedFile> file = FindExportedFile();
         return {Outcome::Exported,
-                label + ": " + ExportedFileWords(FindExportedFile()) +
-                    "; the companion application was started",
-                {}};
+                label + ": " + ExportedFileWords(file) + "; the companion application was started",
+                {},
+                file ? file->path : std::filesystem::path()};
     }
     case exportErrCompanionNotLaunched:
         return {Outcome::Kept,
                 label + ": " + ExportedFileWords(FindExportedFile()) +
                     " and kept there: " + DescribeResult(outcome.result) + Code(outcome.result),
+                {},
                 {}};
     default: {
         std::string line = label + ": not exported: " + DescribeResult(outcome.result);
         if (!outcome.hostError.empty()) {
             line += ": " + outcome.hostError;
-        } else if (outcome.result == exportErrParam && ExpectedName(info.name, kAnyDepth).empty()) {
+        } else if (outcome.result == exportErrParam && ExpectedName(name, kAnyDepth).empty()) {
             line = label + ": not exported: its name leaves nothing to name the export file after (\"" +
-                   info.name + "\" without its extension is empty); rename it";
+                   name + "\" without its extension is empty); rename it";
         }
-        return {Outcome::Failed, line + Code(outcome.result), {}};
+        return {Outcome::Failed, line + Code(outcome.result), {}, {}};
     }
     }
 }
@@ -109,15 +116,15 @@ FileReport ExportOne(PluginLibrary& plugin, const std::string& image, const Expo
             ExportSession session(plugin, document, observer);
             outcome = session.Run();
         }
-        FileReport report = Report(Label(image, opened), document.Info(), outcome);
+        FileReport report = Report(Label(image, opened), document.Info().name, outcome);
         if (report.outcome != Outcome::Failed) {
             report.notices = Notices(opened);
         }
         return report;
     } catch (const std::bad_alloc&) {
-        return {Outcome::Failed, image + ": not exported: the host ran out of memory reading it", {}};
+        return {Outcome::Failed, image + ": not exported: the host ran out of memory reading it", {}, {}};
     } catch (const std::exception& e) {
-        return {Outcome::Failed, image + ": not exported: " + e.what(), {}};
+        return {Outcome::Failed, image + ": not exported: " + e.what(), {}, {}};
     }
 }
 
@@ -187,6 +194,12 @@ int RunExport(const std::filesystem::path& pluginPath, const std::vector<std::st
             const std::optional<ExportedFile> file = FindExportedFile();
             keptFile = file ? file->path.filename().string() : image;
             ExplainNotStarted();
+        }
+        const bool more = i + 1 < images.size();
+        if (more && !report.handedOff.empty() &&
+            !HandOffWatch(report.handedOff).AwaitTaken(kHandOffTimeout)) {
+            std::cerr << "quenfield-export: the companion has not opened " << report.handedOff.string()
+                      << " yet; the next export replaces it" << std::endl;
         }
     }
     if (images.size() > 1) {
