@@ -11,8 +11,10 @@
 #include <ImfHeader.h>
 #include <ImfInputFile.h>
 #include <ImfPartType.h>
+#include <ImfStdIO.h>
 
 #include <algorithm>
+#include <fstream>
 #include <vector>
 
 namespace host {
@@ -40,7 +42,13 @@ public:
         memory_ = ReadExrBlockMemory(file_.OpenPath());
         CheckMemory(memory_.library);
         try {
-            input_ = std::make_unique<Imf::InputFile>(file_.OpenPath().c_str());
+            // Read through the checked descriptor, the library's messages naming the file as the user did.
+            in_.open(file_.OpenPath(), std::ios::binary);
+            if (!in_) {
+                throw ImageError("cannot open it again");
+            }
+            stream_ = std::make_unique<Imf::StdIFStream>(in_, file_.Path().c_str());
+            input_ = std::make_unique<Imf::InputFile>(*stream_);
             ReadLayout(input_->header());
         } catch (const ImageError&) {
             throw;
@@ -124,6 +132,8 @@ private:
 
     ImageFile file_;
     ExrBlockMemory memory_;
+    std::ifstream in_;
+    std::unique_ptr<Imf::StdIFStream> stream_;
     std::unique_ptr<Imf::InputFile> input_;
     DocumentInfo info_;
     Imath::V2i origin_;

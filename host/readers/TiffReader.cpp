@@ -5,9 +5,12 @@
 #include "BandRows.h"
 #include "OpenImage.h"
 
+#include <fcntl.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -50,8 +53,16 @@ public:
         TIFFOpenOptionsSetWarningHandlerExtR(options, IgnoreWarning, nullptr);
         TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxSingleAllocation);
         // "m": no memory mapping, whose touched pages would count against the host's memory.
-        tiff_ = TIFFOpenExt(file_.OpenPath().c_str(), "rm", options);
+        // A descriptor of its own (libtiff closes it), its messages naming the file as the user did.
+        const int fd = open(file_.OpenPath().c_str(), O_RDONLY | O_CLOEXEC);
+        tiff_ = fd >= 0 ? TIFFFdOpenExt(fd, file_.Path().c_str(), "rm", options) : nullptr;
         TIFFOpenOptionsFree(options);
+        if (fd < 0) {
+            throw ImageError(std::string("cannot open it: ") + std::strerror(errno));
+        }
+        if (tiff_ == nullptr) {
+            close(fd);
+        }
         if (tiff_ == nullptr) {
             throw ImageError("not a readable TIFF: " + TakeError());
         }
