@@ -37,7 +37,7 @@ for row in INT:130 TERM:143 HUP:129; do
         fail "SIG$signal: no cancelled line for big.tif"
     grep -qxF "after.png: skipped, the run was cancelled" result.txt || fail "SIG$signal: after.png was not skipped"
     grep -qxF "2 files: 0 exported, 1 failed, 1 skipped" result.txt || fail "SIG$signal: no summary line"
-    [ -z "$(ls "$EXPORTS")" ] || fail "SIG$signal: the unfinished export was left behind: $(ls -l "$EXPORTS")"
+    [ -z "$(ls -A "$EXPORTS")" ] || fail "SIG$signal: the unfinished export was left behind: $(ls -lA "$EXPORTS")"
 done
 sleep 1
 [ -z "$(ls "$PICTURES")" ] || fail "the companion was started: $(ls "$PICTURES")"
