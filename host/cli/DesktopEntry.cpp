@@ -1,6 +1,7 @@
 #include "DesktopEntry.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -115,6 +116,28 @@ std::filesystem::path FindEntry(const std::string& name) {
         }
     }
     return {};
+}
+
+bool IsHiddenEntry(const std::filesystem::path& entry) {
+    std::ifstream in(entry);
+    bool inMainGroup = false;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line[0] == '[') {
+            inMainGroup = line == "[Desktop Entry]";
+        } else if (inMainGroup && line.rfind("Hidden", 0) == 0) {
+            const size_t equals = line.find('=');
+            const auto trimmed = [](std::string text) {
+                text.erase(0, text.find_first_not_of(" \t"));
+                text.erase(text.find_last_not_of(" \t") + 1);
+                return text;
+            };
+            if (equals != std::string::npos && trimmed(line.substr(6, equals - 6)).empty() &&
+                trimmed(line.substr(equals + 1)) == "true") {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 std::string CompanionEntry(const std::filesystem::path& program) {

@@ -14,6 +14,8 @@ std::filesystem::path UserApplicationsFolder();
 // The entry of that name the plug-in would start, looked up as it looks: the user's applications folder, then
 // those of $XDG_DATA_DIRS (relative ones passed over); empty when there is none.
 std::filesystem::path FindEntry(const std::string& name);
+// Hidden=true in the entry's [Desktop Entry] group: the entry is there to switch the program off.
+bool IsHiddenEntry(const std::filesystem::path& entry);
 // The entry that starts this program on the exported file, the program named by its absolute path. Throws
 // std::invalid_argument for a path an entry cannot hold (not UTF-8, a line break or another control
 // character but a tab) or GIO cannot start (a %).

@@ -128,11 +128,12 @@ FileReport ExportOne(PluginLibrary& plugin, const std::string& image, const Expo
     }
 }
 
-// Why the companion did not start, as far as the host can tell: without an entry the plug-in can find,
-// registering it helps; with one, the entry is not the trouble.
+// Why the companion did not start, as far as the host can tell: without an entry the plug-in can find, or
+// with a hidden one (which switches the companion off), registering it helps; with one, the entry is not the
+// trouble.
 void ExplainNotStarted() {
     const std::filesystem::path entry = FindEntry(std::string(QUENFIELD_APP_ID) + ".desktop");
-    if (entry.empty()) {
+    if (entry.empty() || IsHiddenEntry(entry)) {
         std::cerr << "quenfield-export: 'quenfield-export register' registers the reference companion "
                      "application for you"
                   << std::endl;

@@ -33,6 +33,11 @@ XDG_DATA_HOME="$WORK/broken" check_missing "a program that is not there"
 # The host suggests registering the companion only when the plug-in would not find its entry.
 XDG_DATA_HOME="$WORK/nodata" "$HOST" doc.png 2>&1 >/dev/null | grep -qF "'quenfield-export register' registers" ||
     fail "no entry: register was not suggested"
+mkdir -p "$WORK/hidden/applications"
+printf '[Desktop Entry]\nType=Application\nName=Off\nExec=%s %%f\nHidden = true\n' "$IMPORT" \
+    >"$WORK/hidden/applications/com.quenfield.Quenfield.desktop"
+XDG_DATA_HOME="$WORK/hidden" "$HOST" doc.png 2>&1 >/dev/null | grep -qF "'quenfield-export register' registers" ||
+    fail "hidden entry: register was not suggested"
 # Registered, but the session bus accepts and never answers (a stopped daemon): the message says so and does
 # not send the user to register again.
 if bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 2>/dev/null); then
