@@ -76,7 +76,7 @@ std::vector<std::string> Notices(const OpenedImage& opened) {
 }
 
 // A failed or cancelled export leaves no file: the plug-in removes what it wrote.
-FileReport Report(const std::string& label, const std::string& name, const ExportOutcome& outcome) {
+FileReport Report(const std::string& label, const DocumentInfo& info, const ExportOutcome& outcome) {
     switch (outcome.result) {
     case exportNoErr: {
         const std::optional<ExportedFile> file = FindExportedFile();
@@ -95,9 +95,9 @@ FileReport Report(const std::string& label, const std::string& name, const Expor
         std::string line = label + ": not exported: " + DescribeResult(outcome.result);
         if (!outcome.hostError.empty()) {
             line += ": " + outcome.hostError;
-        } else if (outcome.result == exportErrParam && ExpectedName(name, kAnyDepth).empty()) {
+        } else if (outcome.result == exportErrParam && ExpectedName(info.name, kAnyDepth).empty()) {
             line = label + ": not exported: its name leaves nothing to name the export file after (\"" +
-                   name + "\" without its extension is empty); rename it";
+                   info.name + "\" without its extension is empty); rename it";
         }
         return {Outcome::Failed, line + Code(outcome.result), {}, {}};
     }
@@ -116,7 +116,7 @@ FileReport ExportOne(PluginLibrary& plugin, const std::string& image, const Expo
             ExportSession session(plugin, document, observer);
             outcome = session.Run();
         }
-        FileReport report = Report(Label(image, opened), document.Info().name, outcome);
+        FileReport report = Report(Label(image, opened), document.Info(), outcome);
         if (report.outcome != Outcome::Failed) {
             report.notices = Notices(opened);
         }
