@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace host {
 namespace {
@@ -277,6 +278,8 @@ int16_t HostCore::Deliver() {
                 guarded_->Seal();
             }
         }
+    } catch (const std::bad_alloc&) {
+        return Refuse(kHostErrReadFailed, "the host ran out of memory reading the rows");
     } catch (const std::exception& e) {
         return Refuse(kHostErrReadFailed, e.what());
     }

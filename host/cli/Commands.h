@@ -12,13 +12,15 @@ namespace host {
 // found from the executable's folder so that it follows wherever the whole tree was installed.
 std::filesystem::path DefaultPluginPath();
 
-// The conventional status of a program ended by Ctrl-C (128 + SIGINT), also after its own clean-up.
-constexpr int kExitInterrupted = 130;
-
 // Exports the given page of every image in turn and prints one line per image, notices of what the export
 // file does not hold, and with several images a summary; 0 only when every image was exported and handed to
 // the companion.
-int RunExport(const std::filesystem::path& plugin, const std::vector<std::string>& images, uint32_t page);
+struct ExportOptions {
+    uint32_t page = 1;
+    uint64_t memoryLimit = 0; // for images decoded whole or in wide blocks
+};
+int RunExport(const std::filesystem::path& plugin, const std::vector<std::string>& images,
+              const ExportOptions& options);
 // Writes the desktop entry that lets the plug-in start the companion (quenfield-import beside this program,
 // or in the build tree) for the current user, or removes it.
 int RunRegister(const std::filesystem::path& companion);

@@ -1,5 +1,7 @@
 #include "Commands.h"
 
+#include "DesktopEntry.h"
+#include "ExpectedFile.h"
 #include "ExportSession.h"
 #include "ExportedFile.h"
 #include "HandOff.h"
@@ -9,8 +11,10 @@
 #include "ResultCodes.h"
 #include "TempFolderRule.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <new>
 
 namespace host {
 namespace {
@@ -19,6 +23,9 @@ namespace {
 constexpr std::chrono::seconds kHandOffTimeout{10};
 
 enum class Outcome { Exported, Kept, Failed };
+
+// The depth only chooses the name's extension, which does not decide whether the name is empty.
+constexpr int16_t kAnyDepth = 8;
 
 struct FileReport {
     Outcome outcome = Outcome::Failed;
@@ -95,15 +102,18 @@ FileReport Report(const std::string& label, const DocumentInfo& info, const Expo
         std::string line = label + ": not exported: " + DescribeResult(outcome.result);
         if (!outcome.hostError.empty()) {
             line += ": " + outcome.hostError;
+        } else if (outcome.result == exportErrParam && ExpectedName(info.name, kAnyDepth).empty()) {
+            line = label + ": not exported: its name leaves nothing to name the export file after (\"" +
+                   info.name + "\" without its extension is empty); rename it";
         }
         return {Outcome::Failed, line + Code(outcome.result), {}, {}, {}};
     }
     }
 }
 
-FileReport ExportOne(PluginLibrary& plugin, const std::string& image, uint32_t page) {
+FileReport ExportOne(PluginLibrary& plugin, const std::string& image, const ExportOptions& options) {
     try {
-        const OpenedImage opened = OpenImage(image, page);
+        const OpenedImage opened = OpenImage(image, options.page, options.memoryLimit);
         RowSource& document = *opened.rows;
         ExportOutcome outcome;
         {
@@ -123,9 +133,32 @@ FileReport ExportOne(PluginLibrary& plugin, const std::string& image, uint32_t p
             report.notices.push_back(folderNote);
         }
         return report;
+    } catch (const std::bad_alloc&) {
+        return {Outcome::Failed, image + ": not exported: the host ran out of memory reading it", {}, {}, {}};
     } catch (const std::exception& e) {
         return {Outcome::Failed, image + ": not exported: " + e.what(), {}, {}, {}};
     }
+}
+
+// Why the companion did not start, as far as the host can tell: without an entry the plug-in can find, or
+// with a hidden one (which switches the companion off), registering it helps; with one, the entry is not the
+// trouble.
+void ExplainNotStarted() {
+    const std::filesystem::path entry = FindEntry(std::string(QUENFIELD_APP_ID) + ".desktop");
+    if (entry.empty() || IsHiddenEntry(entry)) {
+        std::cerr << "quenfield-export: 'quenfield-export register' registers the reference companion "
+                     "application for you"
+                  << std::endl;
+        return;
+    }
+    const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    std::cerr
+        << "quenfield-export: the companion application is registered (" << ShortPath(entry)
+        << ") but was not started: "
+        << (bus != nullptr && bus[0] != '\0'
+                ? "the session bus did not answer in time, or the program the entry names failed to start"
+                : "the program the entry names failed to start")
+        << std::endl;
 }
 
 std::string Count(size_t n, const char* what) {
@@ -135,7 +168,7 @@ std::string Count(size_t n, const char* what) {
 } // namespace
 
 int RunExport(const std::filesystem::path& pluginPath, const std::vector<std::string>& images,
-              uint32_t page) {
+              const ExportOptions& options) {
     std::unique_ptr<PluginLibrary> plugin;
     try {
         plugin = std::make_unique<PluginLibrary>(pluginPath);
@@ -162,7 +195,7 @@ int RunExport(const std::filesystem::path& pluginPath, const std::vector<std::st
             ++skipped;
             continue;
         }
-        const FileReport report = ExportOne(*plugin, image, page);
+        const FileReport report = ExportOne(*plugin, image, options);
         std::cout << report.line << std::endl;
         for (const std::string& notice : report.notices) {
             std::cout << image << ": note: " << notice << std::endl;
@@ -172,9 +205,7 @@ int RunExport(const std::filesystem::path& pluginPath, const std::vector<std::st
         failed += report.outcome == Outcome::Failed;
         if (report.outcome == Outcome::Kept) {
             keptFile = report.file.empty() ? image : report.file.filename().string();
-            std::cerr << "quenfield-export: 'quenfield-export register' registers the reference companion "
-                         "application for you"
-                      << std::endl;
+            ExplainNotStarted();
         }
         const bool more = i + 1 < images.size();
         if (more && !report.handedOff.empty() &&
@@ -188,7 +219,7 @@ int RunExport(const std::filesystem::path& pluginPath, const std::vector<std::st
                   << Count(failed, "failed") << ", " << Count(skipped, "skipped") << std::endl;
     }
     if (InterruptScope::Requested()) {
-        return kExitInterrupted;
+        return InterruptScope::ExitStatus();
     }
     return handed == images.size() ? 0 : 1;
 }

@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <random>
 #include <system_error>
 
 namespace host {
@@ -29,26 +31,66 @@ void MakeFolders(const std::filesystem::path& folder) {
 }
 
 // Written beside the entry under a temporary name and renamed over it, so the plug-in never reads half an
-// entry.
-void WriteEntry(const std::filesystem::path& entry, const std::string& text) {
-    const std::filesystem::path temporary = entry.string() + ".new";
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        throw std::system_error(errno, std::generic_category(), "cannot write " + temporary.string());
+// entry. The name is random and made exclusively, relative to the folder as opened once: nothing planted
+// under any name (a link to another file) is ever written through.
+class EntryWriter {
+public:
+    explicit EntryWriter(const std::filesystem::path& folder) : folder_(folder) {
+        dir_ = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir_ < 0) {
+            throw std::system_error(errno, std::generic_category(), "cannot open " + folder.string());
+        }
     }
-    const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    const int error = errno;
-    if (close(fd) != 0 || !written) {
-        unlink(temporary.c_str());
-        throw std::system_error(written ? errno : error, std::generic_category(),
-                                "cannot write " + temporary.string());
+    ~EntryWriter() {
+        if (!temporary_.empty()) {
+            unlinkat(dir_, temporary_.c_str(), 0);
+        }
+        close(dir_);
     }
-    if (rename(temporary.c_str(), entry.c_str()) != 0) {
-        const int renameError = errno;
-        unlink(temporary.c_str());
-        throw std::system_error(renameError, std::generic_category(), "cannot write " + entry.string());
+    EntryWriter(const EntryWriter&) = delete;
+    EntryWriter& operator=(const EntryWriter&) = delete;
+
+    void Write(const std::string& name, const std::string& text) {
+        const int fd = CreateTemporary(name);
+        const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        const int error = errno;
+        if (close(fd) != 0 || !written) {
+            throw std::system_error(written ? errno : error, std::generic_category(),
+                                    "cannot write " + (folder_ / temporary_).string());
+        }
+        if (renameat(dir_, temporary_.c_str(), dir_, name.c_str()) != 0) {
+            throw std::system_error(errno, std::generic_category(),
+                                    "cannot write " + (folder_ / name).string());
+        }
+        temporary_.clear();
     }
-}
+
+private:
+    int CreateTemporary(const std::string& name) {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            char suffix[16];
+            std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
+            const std::string candidate = "." + name + "." + suffix + ".new";
+            const int fd =
+                openat(dir_, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+            if (fd >= 0) {
+                temporary_ = candidate;
+                fchmod(fd, 0644); // whatever the umask, as an entry is meant to be read
+                return fd;
+            }
+            if (errno != EEXIST) {
+                throw std::system_error(errno, std::generic_category(),
+                                        "cannot write " + (folder_ / candidate).string());
+            }
+        }
+        throw std::runtime_error("cannot find a free temporary name in " + folder_.string());
+    }
+
+    std::filesystem::path folder_;
+    int dir_ = -1;
+    std::string temporary_;
+};
 
 bool IsProgram(const std::filesystem::path& path) {
     return access(path.c_str(), X_OK) == 0 && !std::filesystem::is_directory(path);
@@ -77,9 +119,10 @@ int RunRegister(const std::filesystem::path& companion) {
     }
     try {
         const std::filesystem::path folder = UserApplicationsFolder();
+        const std::string text = CompanionEntry(program);
         MakeFolders(folder);
+        EntryWriter(folder).Write(EntryName(), text);
         const std::filesystem::path entry = folder / EntryName();
-        WriteEntry(entry, CompanionEntry(program));
         std::cout << "Registered the companion application " << program.filename().string() << " for you in "
                   << ShortPath(entry) << std::endl;
         return 0;
@@ -90,7 +133,13 @@ int RunRegister(const std::filesystem::path& companion) {
 }
 
 int RunUnregister() {
-    const std::filesystem::path entry = UserApplicationsFolder() / EntryName();
+    std::filesystem::path entry;
+    try {
+        entry = UserApplicationsFolder() / EntryName();
+    } catch (const std::runtime_error& e) {
+        std::cerr << "quenfield-export: cannot unregister the companion: " << e.what() << '\n';
+        return 1;
+    }
     if (unlink(entry.c_str()) != 0) {
         if (errno == ENOENT) {
             std::cout << "No companion application was registered for you in " << ShortPath(entry)

@@ -1,5 +1,6 @@
 // quenfield-export: runs an export plug-in on image files the way an image editor would.
 #include "Commands.h"
+#include "OpenImage.h"
 #include "ValidateCommand.h"
 
 #include <CLI/CLI.hpp>
@@ -68,6 +69,13 @@ int main(int argc, char** argv) {
             },
             "N"))
         ->capture_default_str();
+    uint64_t memoryLimit = host::kDefaultMemoryLimit;
+    app.add_option("--memory-limit", memoryLimit,
+                   "Most memory the host may take to decode an image that cannot be read row by row (an "
+                   "interlaced PNG, a progressive JPEG) or whose blocks are very wide (OpenEXR); larger ones "
+                   "are refused. In bytes, or with a unit: 512M, 4G (default 1G)")
+        ->transform(CLI::AsSizeValue(false).description(""))
+        ->type_name("SIZE");
     CLI::App* about = app.add_subcommand("about", "Show the plug-in's About box");
     std::string companion = host::DefaultCompanionPath().string();
     CLI::App* registerCompanion = app.add_subcommand(
@@ -117,10 +125,13 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     validate->add_option("--check", checks.checks, "Run only the checks of these names");
     app.require_subcommand(0, 1);
-    app.footer("A file whose name begins with - follows --, as in: quenfield-export -- -photo.jpg\n"
-               "Ctrl-C stops the export under way, removes its unfinished file and skips the rest.\n"
-               "Exit status: 0 when every image was exported and handed to the companion application, 1 "
-               "otherwise, 2 for a wrong command line, 130 after Ctrl-C.");
+    app.footer(
+        "A file whose name begins with - follows --, as in: quenfield-export -- -photo.jpg\n"
+        "Ctrl-C (or SIGTERM, SIGHUP) stops the export under way, removes its unfinished file and skips "
+        "the rest.\n"
+        "Exit status: 0 when every image was exported and handed to the companion application, 1 "
+        "otherwise, 2 for a wrong command line, 130 after Ctrl-C (143 after SIGTERM, 129 after "
+        "SIGHUP).");
 
     try {
         app.parse(argc, argv);
@@ -148,5 +159,5 @@ int main(int argc, char** argv) {
         std::cerr << "quenfield-export: no image given; see quenfield-export --help\n";
         return 2;
     }
-    return host::RunExport(plugin, images, page);
+    return host::RunExport(plugin, images, {page, memoryLimit});
 }

@@ -1,6 +1,9 @@
 // OpenEXR through the library's scanline interface (tiled files too: the library assembles their rows). Rows
-// are read a block at a time, the size of the file's own compression blocks; half samples become float.
+// are read a block at a time, the size of the file's own compression blocks; half samples become float. The
+// buffers of a block grow with the declared width: they are reckoned from the header before the file is
+// opened for reading, and kept within the memory limit.
 #include "BandRows.h"
+#include "ExrBlockMemory.h"
 #include "OpenImage.h"
 
 #include <ImfChannelList.h>
@@ -8,8 +11,10 @@
 #include <ImfHeader.h>
 #include <ImfInputFile.h>
 #include <ImfPartType.h>
+#include <ImfStdIO.h>
 
 #include <algorithm>
+#include <fstream>
 #include <vector>
 
 namespace host {
@@ -32,12 +37,22 @@ uint32_t BlockRows(Imf::Compression compression) {
 
 class ExrReader final : public RowSource {
 public:
-    explicit ExrReader(const std::filesystem::path& path) {
-        info_.name = path.filename().string();
+    explicit ExrReader(ImageFile file) : file_(std::move(file)) {
+        info_.name = file_.Name();
+        memory_ = ReadExrBlockMemory(file_.OpenPath());
+        CheckMemory(memory_.library);
         try {
-            file_ = std::make_unique<Imf::InputFile>(path.c_str());
-            ReadLayout(file_->header());
+            // Read through the checked descriptor, the library's messages naming the file as the user did.
+            in_.open(file_.OpenPath(), std::ios::binary);
+            if (!in_) {
+                throw ImageError("cannot open it again");
+            }
+            stream_ = std::make_unique<Imf::StdIFStream>(in_, file_.Path().c_str());
+            input_ = std::make_unique<Imf::InputFile>(*stream_);
+            ReadLayout(input_->header());
         } catch (const ImageError&) {
+            throw;
+        } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception& e) {
             throw ImageError(std::string("not a readable OpenEXR file: ") + e.what());
@@ -85,7 +100,13 @@ private:
         info_.sample = SampleType::Float32;
         info_.channels = static_cast<uint16_t>(names_.size());
         blockRows_ = std::min(BlockRows(header.compression()), info_.height);
+        CheckMemory(memory_.Need(blockRows_, info_.channels));
         block_.Resize(blockRows_, info_.RowBytes());
+    }
+
+    void CheckMemory(uint64_t need) const {
+        file_.CheckMemory(need,
+                          "reading this OpenEXR image, " + std::to_string(memory_.width) + " pixels wide,");
     }
 
     void LoadBlock(uint32_t block) {
@@ -101,15 +122,19 @@ private:
                                                      pixelBytes, info_.RowBytes()));
         }
         try {
-            file_->setFrameBuffer(frame);
-            file_->readPixels(firstRow, firstRow + static_cast<int>(rows) - 1);
+            input_->setFrameBuffer(frame);
+            input_->readPixels(firstRow, firstRow + static_cast<int>(rows) - 1);
         } catch (const std::exception& e) {
             throw ImageError("rows " + std::to_string(top) + ".." + std::to_string(top + rows - 1) +
                              " cannot be read: " + e.what());
         }
     }
 
-    std::unique_ptr<Imf::InputFile> file_;
+    ImageFile file_;
+    ExrBlockMemory memory_;
+    std::ifstream in_;
+    std::unique_ptr<Imf::StdIFStream> stream_;
+    std::unique_ptr<Imf::InputFile> input_;
     DocumentInfo info_;
     Imath::V2i origin_;
     std::vector<std::string> names_;
@@ -119,8 +144,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<RowSource> OpenExr(const std::filesystem::path& path) {
-    return std::make_unique<ExrReader>(path);
+std::unique_ptr<RowSource> OpenExr(ImageFile file) {
+    return std::make_unique<ExrReader>(std::move(file));
 }
 
 } // namespace host

@@ -1,6 +1,7 @@
 // JPEG through libjpeg-turbo, one scanline per request from the top, so a baseline JPEG of any size is read
-// in a few rows of memory. A progressive JPEG is the exception: the library keeps its whole coefficient array
-// until the last scan, about two bytes per sample.
+// in a few rows of memory. A progressive JPEG (or one whose colours come in separate scans) is the exception:
+// the library keeps its whole coefficient array until the last scan, about two bytes per sample, so such a
+// file is read only within the memory limit.
 #include "OpenImage.h"
 #include "TopDownRows.h"
 
@@ -8,7 +9,9 @@
 // After jpeglib.h, which it needs.
 #include <jerror.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -84,8 +87,8 @@ bool GuardedReadRow(JpegState& state, JSAMPROW row) {
 
 class JpegReader final : public RowSource {
 public:
-    explicit JpegReader(std::filesystem::path path) : path_(std::move(path)) {
-        info_.name = path_.filename().string();
+    explicit JpegReader(ImageFile file) : file_(std::move(file)) {
+        info_.name = file_.Name();
         try {
             Open();
             rows_.Resize(info_.RowBytes());
@@ -114,14 +117,15 @@ public:
 
 private:
     void Open() {
-        file_ = std::fopen(path_.c_str(), "rb");
-        if (file_ == nullptr) {
+        stream_ = std::fopen(file_.OpenPath().c_str(), "rbe");
+        if (stream_ == nullptr) {
             throw ImageError(std::string("cannot open it: ") + std::strerror(errno));
         }
         state_ = std::make_unique<JpegState>();
-        if (!GuardedOpen(*state_, file_)) {
+        if (!GuardedOpen(*state_, stream_)) {
             throw ImageError(std::string("not a readable JPEG: ") + state_->error);
         }
+        CheckWholeDecode();
         const J_COLOR_SPACE out = ColorOf(state_->jpeg.jpeg_color_space);
         if (!GuardedStart(*state_, out)) {
             throw ImageError(std::string("not a readable JPEG: ") + state_->error);
@@ -138,10 +142,36 @@ private:
             jpeg_destroy_decompress(&state_->jpeg);
         }
         state_.reset();
-        if (file_ != nullptr) {
-            std::fclose(file_);
-            file_ = nullptr;
+        if (stream_ != nullptr) {
+            std::fclose(stream_);
+            stream_ = nullptr;
         }
+    }
+
+    // The coefficient array a multi-scan decode holds, from the sizes the header declares, before the
+    // library allocates it. The library's own limit stands behind this check, with room for its small
+    // allocations, so that it only ever stops what the check let through by mistake.
+    void CheckWholeDecode() {
+        jpeg_decompress_struct& jpeg = state_->jpeg;
+        const uint64_t room = uint64_t{64} << 20;
+        jpeg.mem->max_memory_to_use =
+            static_cast<long>(std::min<uint64_t>(file_.MemoryLimit(), LONG_MAX - room) + room);
+        if (!jpeg.progressive_mode && jpeg.comps_in_scan == jpeg.num_components) {
+            return;
+        }
+        uint64_t need = 0;
+        for (int c = 0; c < jpeg.num_components; ++c) {
+            const jpeg_component_info& component = jpeg.comp_info[c];
+            const uint64_t across = RoundUp(component.width_in_blocks, component.h_samp_factor);
+            const uint64_t down = RoundUp(component.height_in_blocks, component.v_samp_factor);
+            need += MultiplySaturated(across * down, sizeof(JBLOCK));
+        }
+        file_.CheckMemory(need, jpeg.progressive_mode ? "decoding this progressive JPEG"
+                                                      : "decoding this multi-scan JPEG");
+    }
+
+    static uint64_t RoundUp(uint64_t value, uint64_t step) {
+        return step == 0 ? value : (value + step - 1) / step * step;
     }
 
     static J_COLOR_SPACE ColorOf(J_COLOR_SPACE stored) {
@@ -156,8 +186,8 @@ private:
         }
     }
 
-    std::filesystem::path path_;
-    std::FILE* file_ = nullptr;
+    ImageFile file_;
+    std::FILE* stream_ = nullptr;
     std::unique_ptr<JpegState> state_;
     DocumentInfo info_;
     TopDownRows rows_;
@@ -165,8 +195,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<RowSource> OpenJpeg(const std::filesystem::path& path) {
-    return std::make_unique<JpegReader>(path);
+std::unique_ptr<RowSource> OpenJpeg(ImageFile file) {
+    return std::make_unique<JpegReader>(std::move(file));
 }
 
 } // namespace host

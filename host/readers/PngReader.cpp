@@ -1,6 +1,7 @@
 // PNG through libpng, one row per request from the top. An interlaced PNG cannot be read that way: its rows
-// arrive in seven passes, so it is decoded whole into memory. Palette colour, gray below 8 bits and a
-// transparent colour (tRNS) are expanded by libpng into 8-bit RGB, 8-bit gray and an alpha channel.
+// arrive in seven passes, so it is decoded whole into memory, within the memory limit. Palette colour, gray
+// below 8 bits and a transparent colour (tRNS) are expanded by libpng into 8-bit RGB, 8-bit gray and an alpha
+// channel.
 #include "OpenImage.h"
 #include "TopDownRows.h"
 
@@ -82,8 +83,8 @@ bool GuardedReadImage(PngState& state, png_bytepp rows) {
 
 class PngReader final : public RowSource {
 public:
-    explicit PngReader(std::filesystem::path path) : path_(std::move(path)) {
-        info_.name = path_.filename().string();
+    explicit PngReader(ImageFile file) : file_(std::move(file)) {
+        info_.name = file_.Name();
         Open();
         try {
             ReadLayout();
@@ -111,8 +112,8 @@ public:
 
 private:
     void Open() {
-        file_ = std::fopen(path_.c_str(), "rb");
-        if (file_ == nullptr) {
+        stream_ = std::fopen(file_.OpenPath().c_str(), "rbe");
+        if (stream_ == nullptr) {
             throw ImageError(std::string("cannot open it: ") + std::strerror(errno));
         }
         state_.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state_, OnError, OnWarning);
@@ -121,7 +122,7 @@ private:
             Close();
             throw ImageError("libpng cannot be set up (no memory)");
         }
-        if (!GuardedReadInfo(state_, file_)) {
+        if (!GuardedReadInfo(state_, stream_)) {
             const std::string error = state_.error;
             Close();
             throw ImageError("not a readable PNG: " + error);
@@ -133,9 +134,9 @@ private:
             png_destroy_read_struct(&state_.png, state_.info != nullptr ? &state_.info : nullptr, nullptr);
         }
         state_ = PngState{};
-        if (file_ != nullptr) {
-            std::fclose(file_);
-            file_ = nullptr;
+        if (stream_ != nullptr) {
+            std::fclose(stream_);
+            stream_ = nullptr;
         }
     }
 
@@ -191,6 +192,9 @@ private:
     }
 
     void DecodeWhole() {
+        // Each row and its pointer, before anything is allocated.
+        file_.CheckMemory(MultiplySaturated(info_.RowBytes() + sizeof(png_bytep), info_.height),
+                          "decoding this interlaced PNG whole");
         whole_.resize(info_.RowBytes() * info_.height);
         std::vector<png_bytep> rows(info_.height);
         for (uint32_t y = 0; y < info_.height; ++y) {
@@ -201,8 +205,8 @@ private:
         }
     }
 
-    std::filesystem::path path_;
-    std::FILE* file_ = nullptr;
+    ImageFile file_;
+    std::FILE* stream_ = nullptr;
     PngState state_;
     DocumentInfo info_;
     int bitDepth_ = 0;
@@ -213,8 +217,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<RowSource> OpenPng(const std::filesystem::path& path) {
-    return std::make_unique<PngReader>(path);
+std::unique_ptr<RowSource> OpenPng(ImageFile file) {
+    return std::make_unique<PngReader>(std::move(file));
 }
 
 } // namespace host

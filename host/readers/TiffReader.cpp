@@ -5,9 +5,12 @@
 #include "BandRows.h"
 #include "OpenImage.h"
 
+#include <fcntl.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -43,15 +46,23 @@ int IgnoreWarning(TIFF*, void*, const char*, const char*, va_list) {
 
 class TiffReader final : public RowSource {
 public:
-    TiffReader(const std::filesystem::path& path, uint32_t page) {
-        info_.name = path.filename().string();
+    TiffReader(ImageFile file, uint32_t page) : file_(std::move(file)) {
+        info_.name = file_.Name();
         TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
         TIFFOpenOptionsSetErrorHandlerExtR(options, KeepError, &lastError_);
         TIFFOpenOptionsSetWarningHandlerExtR(options, IgnoreWarning, nullptr);
         TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxSingleAllocation);
         // "m": no memory mapping, whose touched pages would count against the host's memory.
-        tiff_ = TIFFOpenExt(path.c_str(), "rm", options);
+        // A descriptor of its own (libtiff closes it), its messages naming the file as the user did.
+        const int fd = open(file_.OpenPath().c_str(), O_RDONLY | O_CLOEXEC);
+        tiff_ = fd >= 0 ? TIFFFdOpenExt(fd, file_.Path().c_str(), "rm", options) : nullptr;
         TIFFOpenOptionsFree(options);
+        if (fd < 0) {
+            throw ImageError(std::string("cannot open it: ") + std::strerror(errno));
+        }
+        if (tiff_ == nullptr) {
+            close(fd);
+        }
         if (tiff_ == nullptr) {
             throw ImageError("not a readable TIFF: " + TakeError());
         }
@@ -334,6 +345,7 @@ private:
         }
     }
 
+    ImageFile file_;
     TIFF* tiff_ = nullptr;
     std::string lastError_;
     DocumentInfo info_;
@@ -351,8 +363,8 @@ private:
 
 } // namespace
 
-OpenedImage OpenTiff(const std::filesystem::path& path, uint32_t page) {
-    auto reader = std::make_unique<TiffReader>(path, page);
+OpenedImage OpenTiff(ImageFile file, uint32_t page) {
+    auto reader = std::make_unique<TiffReader>(std::move(file), page);
     const uint32_t pages = reader->Pages();
     return {std::move(reader), page, pages};
 }

@@ -32,10 +32,15 @@ convert noise.pam -quality 90 whole.jpg
 head -c 3000 whole.jpg >truncated.jpg
 echo "not an image" >text.tif
 : >empty.exr
+# Not regular files: the host must neither wait for a writer nor read them as images.
+mkfifo fifo.png
+mkdir folder.png
+cp good.png .png # no name is left once the extension is taken off
 
 set +e
-output=$("$HOST" cmyk.tif double.tif signed.tif white16.tif cmyk.jpg truncated.jpg good.png \
-    truncated.tif damaged.tif corrupt.png text.tif empty.exr missing.png -- -dash.png)
+output=$(timeout 10 "$HOST" cmyk.tif double.tif signed.tif white16.tif cmyk.jpg truncated.jpg good.png \
+    truncated.tif damaged.tif corrupt.png text.tif empty.exr missing.png fifo.png folder.png /dev/null .png \
+    -- -dash.png)
 status=$?
 set -e
 echo "$output"
@@ -57,13 +62,23 @@ expect_line text.tif "not a TIFF, PNG, JPEG or OpenEXR file"
 expect_line empty.exr "too short to be an image file"
 expect_line missing.png "cannot open it: No such file or directory"
 expect_line -dash.png "cannot open it: No such file or directory"
+expect_line fifo.png "not a regular file: it is a FIFO or pipe"
+expect_line folder.png "not a regular file: it is a folder"
+expect_line /dev/null "not a regular file: it is a device"
+expect_line .png "its name leaves nothing to name the export file after"
 # Words first, the code last.
 for file in truncated.jpg damaged.tif corrupt.png; do
     grep -q "^$file: not exported: .* (-36)\$" <<<"$output" || fail "$file: the code is not at the end"
 done
 grep -qF "good.png: exported to $EXPORTS/good.ppm" <<<"$output" || fail "good.png was not exported"
-grep -qxF "14 files: 1 exported, 13 failed, 0 skipped" <<<"$output" || fail "no summary line"
-[ "$(grep -c . <<<"$output")" -eq 15 ] || fail "expected one line per file and the summary"
+grep -qxF "18 files: 1 exported, 17 failed, 0 skipped" <<<"$output" || fail "no summary line"
+[ "$(grep -c . <<<"$output")" -eq 19 ] || fail "expected one line per file and the summary"
+# A pipe cannot be read back and forth as the readers do: refused in words, at once.
+set +e
+piped=$(cat good.png | timeout 10 "$HOST" /dev/stdin)
+set -e
+grep -qF "/dev/stdin: not exported: not a regular file: it is a FIFO or pipe" <<<"$piped" ||
+    fail "a pipe was not refused as such: $piped"
 # Wrong command lines: status 2 and a message that says what to write instead.
 cp good.png ./-lead.png
 wrong_command() { # expected message, arguments...

@@ -1,7 +1,8 @@
 #!/bin/bash
-# Ctrl-C in the middle of a large export: the plug-in stops with the cancelled result, nothing is handed to
-# the companion, the unfinished file is removed, the images after it are skipped, and the host ends with the
-# status of an interrupted program (130) once it has cleaned up.
+# Ctrl-C, SIGTERM or SIGHUP in the middle of a large export: the plug-in stops with the cancelled result,
+# nothing is handed to the companion, the unfinished file is removed (whatever name it was written under), the
+# images after it are skipped, and the host ends with the status of a program ended by that signal (130, 143,
+# 129) once it has cleaned up.
 # Usage: cancel.sh QUENFIELD-EXPORT QUENFIELD-IMPORT E2E-PIXELS
 HOST=$1 IMPORT=$2 PIXELS=$3
 . "$(dirname "$0")/common.sh"
@@ -14,24 +15,30 @@ rm big.raw
 "$PIXELS" pam u8 3 3 3 1 after.pam
 pamtopng after.pam >after.png
 
-"$HOST" big.tif after.png >result.txt &
-host=$!
-# Interrupt once the first rows are in the file (written under a temporary name until it is complete).
-for _ in $(seq 1000); do
-    [ -n "$(find "$EXPORTS" -name '.big.ppm.*' -size +0 2>/dev/null)" ] && break
-    sleep 0.01
+# Each signal that asks a program to end cancels like Ctrl-C, and the status tells which one came (128 + n).
+for row in INT:130 TERM:143 HUP:129; do
+    signal=${row%:*} expected=${row#*:}
+    rm -rf "$EXPORTS"
+    "$HOST" big.tif after.png >result.txt &
+    host=$!
+    # Interrupt once the first rows are in the file, whatever its name while it is written.
+    for _ in $(seq 1000); do
+        [ -n "$(find "$EXPORTS" -type f -size +0 2>/dev/null)" ] && break
+        sleep 0.01
+    done
+    kill -$signal $host
+    set +e
+    wait $host
+    status=$?
+    set -e
+    cat result.txt
+    [ $status -eq $expected ] || fail "SIG$signal: exit status $status, expected $expected"
+    grep -qxF "big.tif: not exported: cancelled by the user (-128)" result.txt ||
+        fail "SIG$signal: no cancelled line for big.tif"
+    grep -qxF "after.png: skipped, the run was cancelled" result.txt || fail "SIG$signal: after.png was not skipped"
+    grep -qxF "2 files: 0 exported, 1 failed, 1 skipped" result.txt || fail "SIG$signal: no summary line"
+    [ -z "$(ls -A "$EXPORTS")" ] || fail "SIG$signal: the unfinished export was left behind: $(ls -lA "$EXPORTS")"
 done
-kill -INT $host
-set +e
-wait $host
-status=$?
-set -e
-cat result.txt
-[ $status -eq 130 ] || fail "exit status $status, expected 130"
-grep -qxF "big.tif: not exported: cancelled by the user (-128)" result.txt || fail "no cancelled line for big.tif"
-grep -qxF "after.png: skipped, the run was cancelled" result.txt || fail "after.png was not skipped"
-grep -qxF "2 files: 0 exported, 1 failed, 1 skipped" result.txt || fail "no summary line"
-[ -z "$(ls -A "$EXPORTS")" ] || fail "the unfinished export was left behind: $(ls -A "$EXPORTS")"
 sleep 1
 [ -z "$(ls "$PICTURES")" ] || fail "the companion was started: $(ls "$PICTURES")"
 finish

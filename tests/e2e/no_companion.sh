@@ -30,6 +30,31 @@ mkdir -p "$WORK/broken/applications"
 printf '[Desktop Entry]\nType=Application\nName=Gone\nExec=%s %%f\n' "$WORK/no-such-program" \
     >"$WORK/broken/applications/com.quenfield.Quenfield.desktop"
 XDG_DATA_HOME="$WORK/broken" check_missing "a program that is not there"
+# The host suggests registering the companion only when the plug-in would not find its entry.
+XDG_DATA_HOME="$WORK/nodata" "$HOST" doc.png 2>&1 >/dev/null | grep -qF "'quenfield-export register' registers" ||
+    fail "no entry: register was not suggested"
+mkdir -p "$WORK/hidden/applications"
+printf '[Desktop Entry]\nType=Application\nName=Off\nExec=%s %%f\nHidden = true\n' "$IMPORT" \
+    >"$WORK/hidden/applications/com.quenfield.Quenfield.desktop"
+XDG_DATA_HOME="$WORK/hidden" "$HOST" doc.png 2>&1 >/dev/null | grep -qF "'quenfield-export register' registers" ||
+    fail "hidden entry: register was not suggested"
+# Registered, but the session bus accepts and never answers (a stopped daemon): the message says so and does
+# not send the user to register again.
+if bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 2>/dev/null); then
+    address=$(head -n 1 <<<"$bus") pid=$(tail -n 1 <<<"$bus")
+    kill -STOP "$pid"
+    set +e
+    DBUS_SESSION_BUS_ADDRESS=$address "$HOST" doc.png >"$WORK/out.txt" 2>"$WORK/err.txt"
+    set -e
+    kill -KILL "$pid"
+    grep -qF "and kept there: the companion application did not start (-30901)" "$WORK/out.txt" ||
+        fail "silent bus: $(cat "$WORK/out.txt")"
+    ! grep -qF "'quenfield-export register'" "$WORK/err.txt" || fail "silent bus: register suggested: $(cat "$WORK/err.txt")"
+    grep -qF "the companion application is registered ($WORK/data/applications/com.quenfield.Quenfield.desktop) but was not started: the session bus did not answer in time" "$WORK/err.txt" ||
+        fail "silent bus: $(cat "$WORK/err.txt")"
+else
+    echo "dbus-daemon is not available: the silent bus is not tried"
+fi
 # Several images: the first is kept, the others are skipped and say why.
 "$PIXELS" pam u8 3 2 3 1 other.pam
 pamtopng other.pam >other.png

@@ -88,6 +88,13 @@ INSTANTIATE_TEST_SUITE_P(AwkwardFolders, DesktopEntryTest,
 TEST(DesktopEntry, RefusesPathsAnEntryCannotStart) {
     EXPECT_THROW(host::CompanionEntry("/opt/two\nlines/quenfield-import"), std::invalid_argument);
     EXPECT_THROW(host::CompanionEntry("/opt/100%/quenfield-import"), std::invalid_argument);
+    EXPECT_THROW(host::CompanionEntry("/opt/bell\a/quenfield-import"), std::invalid_argument);
+    EXPECT_THROW(host::CompanionEntry("/opt/del\x7F/quenfield-import"), std::invalid_argument);
+    // Not UTF-8: Latin-1, a stray continuation byte, an overlong "/", a surrogate, past U+10FFFF, cut short.
+    for (const char* path : {"/opt/caf\xE9/q", "/opt/\x80/q", "/opt/\xC0\xAF/q", "/opt/\xED\xA0\x80/q",
+                             "/opt/\xF4\x90\x80\x80/q", "/opt/\xE2\x82"}) {
+        EXPECT_THROW(host::CompanionEntry(path), std::invalid_argument) << path;
+    }
 }
 
 } // namespace

@@ -52,7 +52,9 @@ while IFS='|' read -r line offered absent; do
     done
 done <<'CASES'
 quenfield-export |about,register,unregister,validate,a.tif,b.TIFF,c.png,d.exr,my photo.png,e.jpg,f.JPEG,i.Jpeg,folder|notes.txt,MyExport.so,g.ppm,--plugin
-quenfield-export -|--plugin,--page,--|-draft.png,about
+quenfield-export -|--plugin,--page,--memory-limit,--|-draft.png,about
+quenfield-export --memory-limit |512M,1G|a.tif,about
+quenfield-export --memory-limit 2G |a.tif,about|--memory-limit
 quenfield-export -- |-draft.png,a.tif,e.jpg,folder|about,validate,notes.txt
 quenfield-export -- -d|-draft.png|--plugin
 quenfield-export --page 2 |a.tif,about|--page
