@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -18,35 +17,36 @@ namespace {
 
 class Descriptor {
 public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() { Close(); }
+    Descriptor() = default;
+    ~Descriptor() { Reset(); }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int Get() const { return fd_; }
-    void Close() {
+    void Reset(int fd = -1) {
         if (fd_ >= 0) {
             ::close(fd_);
-            fd_ = -1;
         }
+        fd_ = fd;
     }
 
 private:
-    int fd_;
+    int fd_ = -1;
 };
 
 // One way, bridge to child. A socket, so that the bridge's writes after the child ended fail rather than
 // raise SIGPIPE.
-struct Pipe {
-    Pipe() {
+struct Channel {
+    Channel() {
         int fds[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
-            throw std::runtime_error(std::string("cannot make a pipe: ") + std::strerror(errno));
+            throw std::runtime_error(std::string("cannot make a channel to the export process: ") +
+                                     std::strerror(errno));
         }
-        read = std::make_unique<Descriptor>(fds[0]);
-        write = std::make_unique<Descriptor>(fds[1]);
+        read.Reset(fds[0]);
+        write.Reset(fds[1]);
     }
-    std::unique_ptr<Descriptor> read;
-    std::unique_ptr<Descriptor> write;
+    Descriptor read;
+    Descriptor write;
 };
 
 bool WriteAll(int fd, const void* data, size_t size) {
@@ -116,12 +116,17 @@ private:
     bool gone_ = false;
 };
 
-// The outcome on its way back: the result, whether the export could not run at all, and the words.
+// The outcome on its way back: the result, whether the export could not run at all, and the words. A bridge
+// that is gone reads none of it.
 void SendOutcome(int fd, int16_t result, bool threw, const std::string& words) {
     const uint8_t flag = threw ? 1 : 0;
-    const uint32_t length = static_cast<uint32_t>(words.size());
-    WriteAll(fd, &result, sizeof result) && WriteAll(fd, &flag, sizeof flag) &&
-        WriteAll(fd, &length, sizeof length) && WriteAll(fd, words.data(), words.size());
+    const auto length = static_cast<uint32_t>(words.size());
+    std::string message(sizeof result + sizeof flag + sizeof length, '\0');
+    std::memcpy(&message[0], &result, sizeof result);
+    std::memcpy(&message[sizeof result], &flag, sizeof flag);
+    std::memcpy(&message[sizeof result + sizeof flag], &length, sizeof length);
+    message += words;
+    WriteAll(fd, message.data(), message.size());
 }
 
 host::ExportOutcome ReceiveOutcome(int fd) {
@@ -163,30 +168,30 @@ host::ExportOutcome ReceiveOutcome(int fd) {
 host::ExportOutcome ExportInWorker(host::PluginLibrary& plugin, host::RowSource& document,
                                    const std::function<void(int32_t sent, int32_t total)>& progress) {
     const host::DocumentInfo& info = document.Info();
-    Pipe rows;
-    Pipe result;
+    Channel rows;
+    Channel result;
     const pid_t child = ::fork();
     if (child < 0) {
         throw std::runtime_error(std::string("cannot start the export process: ") + std::strerror(errno));
     }
     if (child == 0) {
-        rows.write->Close();
-        result.read->Close();
-        RunChild(plugin, info, rows.read->Get(), result.write->Get());
+        rows.write.Reset();
+        result.read.Reset();
+        RunChild(plugin, info, rows.read.Get(), result.write.Get());
     }
-    rows.read->Close();
-    result.write->Close();
+    rows.read.Reset();
+    result.write.Reset();
     // A plug-in that stops early closes its end: the rest is not sent.
     const auto total = static_cast<int32_t>(info.height);
     for (int32_t y = 0; y < total; ++y) {
-        if (!WriteAll(rows.write->Get(), document.Row(static_cast<uint32_t>(y)), info.RowBytes())) {
+        if (!WriteAll(rows.write.Get(), document.Row(static_cast<uint32_t>(y)), info.RowBytes())) {
             break;
         }
         progress(y, total);
     }
-    rows.write->Close();
+    rows.write.Reset();
     try {
-        host::ExportOutcome outcome = ReceiveOutcome(result.read->Get());
+        host::ExportOutcome outcome = ReceiveOutcome(result.read.Get());
         ::waitpid(child, nullptr, 0);
         return outcome;
     } catch (...) {
