@@ -1,6 +1,8 @@
 #include "ExportedImage.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -11,19 +13,61 @@ namespace {
 
 // The longest line the plug-in writes is a 10-digit dimension.
 constexpr size_t kMaxLine = 16;
+// A row is read and converted whole: the widest row taken bounds the companion's memory whatever a header
+// declares (11 million pixels of PPM, 5.5 million of PFM).
+constexpr uint64_t kMaxRowBytes = uint64_t(64) << 20;
 constexpr int kSamplesPerPixel = 3;
+
+const char* KindOf(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return "a folder";
+    }
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return "a device";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    return "a special file";
+}
+
+// Non-blocking and without following a link, so that a FIFO or a device in the file's place cannot stall the
+// import; the descriptor blocks again once it is known to be a regular file of the user's.
+int OpenExport(const std::filesystem::path& path, struct stat& info) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        throw ImportError(errno == ELOOP ? std::string("it is a symbolic link, not the exported file")
+                                         : std::string("cannot open it: ") + std::strerror(errno));
+    }
+    std::string refusal;
+    if (::fstat(fd, &info) != 0) {
+        refusal = std::string("cannot read its status: ") + std::strerror(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        refusal = std::string("it is ") + KindOf(info.st_mode) + ", not a regular file";
+    } else if (info.st_uid != ::geteuid()) {
+        refusal = "it belongs to another user (uid " + std::to_string(info.st_uid) + ")";
+    } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        refusal = std::string("cannot read it: ") + std::strerror(errno);
+    }
+    if (!refusal.empty()) {
+        ::close(fd);
+        throw ImportError(refusal);
+    }
+    return fd;
+}
 
 } // namespace
 
 ExportedImage::ExportedImage(const std::filesystem::path& path) {
-    file_ = std::fopen(path.c_str(), "rb");
-    if (file_ == nullptr) {
-        throw ImportError(std::string("cannot open it: ") + std::strerror(errno));
-    }
     struct stat info {};
-    if (fstat(fileno(file_), &info) != 0 || !S_ISREG(info.st_mode)) {
-        std::fclose(file_);
-        throw ImportError("it is not a regular file");
+    const int fd = OpenExport(path, info);
+    file_ = ::fdopen(fd, "rb");
+    if (file_ == nullptr) {
+        ::close(fd);
+        throw ImportError(std::string("cannot read it: ") + std::strerror(errno));
     }
     try {
         ReadHeader(static_cast<uint64_t>(info.st_size));
@@ -89,36 +133,46 @@ void ExportedImage::ReadHeader(uint64_t fileBytes) {
                           std::to_string(width_) + "x" + std::to_string(height_) + " image needs exactly " +
                           std::to_string(expectedBytes));
     }
-    raw_.resize(rowBytes);
+    if (rowBytes > kMaxRowBytes) {
+        throw ImportError("its rows of " + std::to_string(width_) + " pixels take " +
+                          std::to_string(rowBytes) + " bytes each, more than the " +
+                          std::to_string(kMaxRowBytes) + " bytes the companion reads at once");
+    }
+    if (kind_ == ImageKind::Ppm16) {
+        ppmRow_.resize(size_t(width_) * kSamplesPerPixel);
+    } else {
+        pfmRow_.resize(size_t(width_) * kSamplesPerPixel);
+    }
 }
 
-const unsigned char* ExportedImage::NextRawRow() {
-    if (std::fread(raw_.data(), 1, raw_.size(), file_) != raw_.size()) {
+// Reads the row's bytes into the samples' own storage, which each sample's conversion then overwrites: one
+// row's worth of memory.
+void ExportedImage::ReadRowInto(void* samples, size_t bytes) {
+    if (std::fread(samples, 1, bytes, file_) != bytes) {
         throw ImportError("the file ended early or cannot be read");
     }
-    return raw_.data();
 }
 
 const uint16_t* ExportedImage::NextPpmRow() {
-    const unsigned char* in = NextRawRow();
-    ppmRow_.resize(size_t(width_) * kSamplesPerPixel);
+    ReadRowInto(ppmRow_.data(), ppmRow_.size() * sizeof(uint16_t));
     // PPM samples are stored most significant byte first.
     for (uint16_t& sample : ppmRow_) {
+        unsigned char in[2];
+        std::memcpy(in, &sample, sizeof in);
         sample = static_cast<uint16_t>((in[0] << 8) | in[1]);
-        in += 2;
     }
     return ppmRow_.data();
 }
 
 const float* ExportedImage::NextPfmRow() {
-    const unsigned char* in = NextRawRow();
-    pfmRow_.resize(size_t(width_) * kSamplesPerPixel);
+    ReadRowInto(pfmRow_.data(), pfmRow_.size() * sizeof(float));
     // The negative scale marks least significant byte first.
     for (float& sample : pfmRow_) {
+        unsigned char in[4];
+        std::memcpy(in, &sample, sizeof in);
         const uint32_t bits =
             uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
         std::memcpy(&sample, &bits, sizeof sample);
-        in += 4;
     }
     return pfmRow_.data();
 }

@@ -21,7 +21,9 @@ enum class ImageKind { Ppm16, Pfm32 };
 
 class ExportedImage {
 public:
-    // Checks the header and that the file holds exactly the pixel bytes it announces. Throws ImportError.
+    // Opens a regular file of the user's, never through a link, and checks the header, that the file holds
+    // exactly the pixel bytes it announces and that a row fits the companion's row buffer, all before a row
+    // is allocated. Throws ImportError.
     explicit ExportedImage(const std::filesystem::path& path);
     ~ExportedImage();
     ExportedImage(const ExportedImage&) = delete;
@@ -39,14 +41,13 @@ private:
     void ReadHeader(uint64_t fileBytes);
     std::string ReadLine();
     uint32_t ReadDimension(const char* what);
-    const unsigned char* NextRawRow();
+    void ReadRowInto(void* samples, size_t bytes);
 
     std::FILE* file_ = nullptr;
     ImageKind kind_ = ImageKind::Ppm16;
     uint32_t width_ = 0;
     uint32_t height_ = 0;
     uint64_t headerBytes_ = 0;
-    std::vector<unsigned char> raw_;
     std::vector<uint16_t> ppmRow_;
     std::vector<float> pfmRow_;
 };

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
@@ -52,11 +53,28 @@ void Append(const std::filesystem::path& file, const std::string& text) {
 
 } // namespace
 
+std::string EscapeControls(const std::string& text) {
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f || c == '\\') {
+            char code[5];
+            std::snprintf(code, sizeof code, "\\x%02x", byte);
+            escaped += code;
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
 std::filesystem::path LogFile() {
     return StateHome() / "quenfield" / "quenfield-import.log";
 }
 
-void LogImport(const std::string& line) {
+void LogImport(const std::string& text) {
+    const std::string line = EscapeControls(text);
     // One write, so that the line stays whole beside the host's output on the same terminal.
     std::cerr << ("quenfield-import: " + line + "\n") << std::flush;
     Append(LogFile(), Timestamp() + ' ' + line + '\n');

@@ -11,7 +11,12 @@ namespace companion {
 // XDG_STATE_HOME.
 std::filesystem::path LogFile();
 
-// Never fails: a log that cannot be written costs the line in the file, not the import.
+// Control characters and the backslash as \xNN, so that a name cannot split a line or forge another, nor
+// send codes to a terminal.
+std::string EscapeControls(const std::string& text);
+
+// The text escaped, as one line. Never fails: a log that cannot be written costs the line in the file, not
+// the import.
 void LogImport(const std::string& line);
 
 } // namespace companion

@@ -13,6 +13,9 @@
 namespace companion {
 namespace {
 
+// libtiff otherwise buffers a whole strip, at least a row, however wide.
+constexpr tmsize_t kWriteBufferBytes = 1 << 20;
+
 int KeepError(TIFF*, void* userData, const char*, const char* format, va_list args) {
     auto* lastError = static_cast<std::string*>(userData);
     char text[512];
@@ -73,6 +76,7 @@ TiffOutput::TiffOutput(const std::filesystem::path& folder, const std::string& s
     TIFFSetField(tiff_, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
     TIFFSetField(tiff_, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tiff_, 0));
     TIFFSetField(tiff_, TIFFTAG_SOFTWARE, "quenfield-import");
+    TIFFWriteBufferSetup(tiff_, nullptr, kWriteBufferBytes);
 }
 
 TiffOutput::~TiffOutput() {
@@ -90,19 +94,26 @@ void TiffOutput::Close() {
     }
 }
 
+// libtiff's message names the step; the system's reason (a full disk, a file-size limit) is in errno.
+std::string TiffOutput::Reason() const {
+    return errno != 0 ? lastError_ + ": " + std::strerror(errno) : lastError_;
+}
+
 void TiffOutput::WriteRow(const void* samples) {
+    errno = 0;
     // libtiff takes the row as writable, but does not change it for uncompressed output.
     if (TIFFWriteScanline(tiff_, const_cast<void*>(samples), nextRow_, 0) != 1) {
         throw ImportError("writing row " + std::to_string(nextRow_) + " of " + partial_.string() +
-                          " failed: " + lastError_);
+                          " failed: " + Reason());
     }
     ++nextRow_;
 }
 
 std::filesystem::path TiffOutput::Commit() {
     // TIFFFlush writes the directory; a failure here is a failed import, not a truncated TIFF.
+    errno = 0;
     if (TIFFFlush(tiff_) != 1) {
-        throw ImportError("finishing " + partial_.string() + " failed: " + lastError_);
+        throw ImportError("finishing " + partial_.string() + " failed: " + Reason());
     }
     Close();
     for (int attempt = 1;; ++attempt) {

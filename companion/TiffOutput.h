@@ -29,6 +29,7 @@ public:
 
 private:
     void Close();
+    std::string Reason() const;
 
     std::filesystem::path folder_;
     std::string stem_;

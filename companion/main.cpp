@@ -1,6 +1,7 @@
 // quenfield-import: the companion application. Started on a file the export plug-in wrote, it imports the
 // image as a TIFF into the user's pictures.
 #include "Destination.h"
+#include "EndingSignals.h"
 #include "ExportedImage.h"
 #include "ImportLog.h"
 #include "TiffOutput.h"
@@ -30,12 +31,14 @@ std::filesystem::path Import(const std::filesystem::path& source, const std::fil
     }
     TiffOutput output(folder, source.stem().string(), image.Kind(), image.Width(), image.Height());
     for (uint32_t y = 0; y < image.Height(); ++y) {
+        StopIfEnded();
         if (image.Kind() == ImageKind::Ppm16) {
             output.WriteRow(image.NextPpmRow());
         } else {
             output.WriteRow(image.NextPfmRow());
         }
     }
+    StopIfEnded();
     return output.Commit();
 }
 
@@ -43,6 +46,7 @@ std::filesystem::path Import(const std::filesystem::path& source, const std::fil
 } // namespace companion
 
 int main(int argc, char** argv) {
+    companion::WatchEndingSignals();
     CLI::App app{"Imports an image exported by the Quenfield export plug-in (a 16-bit PPM or a 32-bit float "
                  "PFM) as a TIFF into your pictures folder.",
                  "quenfield-import"};
@@ -66,6 +70,9 @@ int main(int argc, char** argv) {
         companion::LogImport("imported " + source.string() + " (" + description + ") as " +
                              imported.string());
         return 0;
+    } catch (const companion::Ended& e) {
+        companion::LogImport("refused " + source.string() + ": " + e.what());
+        companion::EndBy(e.Signal());
     } catch (const std::exception& e) {
         companion::LogImport("refused " + source.string() + ": " + e.what());
         return 1;

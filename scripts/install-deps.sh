@@ -12,7 +12,7 @@ PACKAGES="
     tmux netpbm imagemagick libtiff-tools libjpeg-turbo-progs time
     dpkg-dev file lintian desktop-file-utils groff-base man-db bsdextrautils bash-completion
     libx11-dev libcairo2-dev xvfb xdotool x11-utils fonts-dejavu-core
-    gimp libgimp2.0-dev
+    gimp libgimp2.0-dev procps
 "
 
 missing=""

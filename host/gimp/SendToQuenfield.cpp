@@ -2,6 +2,7 @@
 
 #include "BasicSuite.h"
 #include "ExportSession.h"
+#include "ExportWorker.h"
 #include "ExportedFile.h"
 #include "GimpDocument.h"
 #include "PluginLibrary.h"
@@ -113,10 +114,10 @@ ProcedureResult SendImage(gint32 image) {
                                                 visible.MayBeTransparent());
         GimpDocument document(visible.Buffer(), format, name);
         Progress progress(name);
-        host::ExportObserver observer{
-            [&progress](int32_t done, int32_t total) { progress.Update(done, total); }, {}};
-        host::ExportSession session(plugin, document, observer);
-        return Outcome(name, document.Info(), session.Run());
+        return Outcome(name, document.Info(),
+                       ExportInWorker(plugin, document, [&progress](int32_t done, int32_t total) {
+                           progress.Update(done, total);
+                       }));
     } catch (const std::exception& e) {
         return Failure(name + " was not sent to Quenfield: " + e.what());
     }

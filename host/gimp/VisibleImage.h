@@ -1,5 +1,6 @@
 // What the user sees of an image, as a layer of its own that the user's image never holds: no step in its
-// undo history, nothing to flatten, and gone again when this object is.
+// undo history, nothing to flatten, and gone again when this object is. An image that is one plain opaque
+// layer is read from that layer, untouched.
 #ifndef QUENFIELD_GIMP_VISIBLEIMAGE_H
 #define QUENFIELD_GIMP_VISIBLEIMAGE_H
 
@@ -11,7 +12,7 @@ class VisibleImage {
 public:
     // Throws std::runtime_error when GIMP cannot make the layer.
     explicit VisibleImage(gint32 image);
-    ~VisibleImage(); // deletes the layer and lets go of its buffer
+    ~VisibleImage(); // lets go of the buffer and deletes the layer made for it
     VisibleImage(const VisibleImage&) = delete;
     VisibleImage& operator=(const VisibleImage&) = delete;
 
@@ -24,6 +25,7 @@ private:
     gint32 layer_ = -1;
     GeglBuffer* buffer_ = nullptr;
     bool mayBeTransparent_ = true;
+    bool copy_ = false; // whether layer_ was made for this object
 };
 
 } // namespace gimpbridge
