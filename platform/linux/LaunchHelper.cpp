@@ -107,13 +107,17 @@ bool RunLaunchHelper(const char* entry, const char* file, const sigset_t& mask, 
     if (!setup.Spawn(pid, argv)) {
         return false;
     }
-    if (!AwaitExit(pid, deadline)) {
+    const bool ended = AwaitExit(pid, deadline);
+    if (!ended) {
         kill(pid, SIGKILL);
     }
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    pid_t reaped = -1;
+    do {
+        reaped = waitpid(pid, &status, 0);
+    } while (reaped < 0 && errno == EINTR);
+    // Gone without a status when the host ignores SIGCHLD: the kernel reaped it, and only its ending counts.
+    return ended && (reaped < 0 || (WIFEXITED(status) && WEXITSTATUS(status) == 0));
 }
 
 } // namespace _sys
