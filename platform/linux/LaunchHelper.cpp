@@ -22,17 +22,13 @@ const milliseconds aPOLL_FALLBACK(1);
 // The spawn's attributes and file actions, released however the spawn went.
 class CSpawnSetup {
 public:
-    explicit CSpawnSetup(const sigset_t& mask) {
-        bReady = posix_spawnattr_init(&rAttributes) == 0;
-        if (posix_spawn_file_actions_init(&rActions) != 0) {
-            posix_spawnattr_destroy(&rAttributes);
-            bReady = false;
-            return;
-        }
+    explicit CSpawnSetup(const sigset_t& mask)
+        : bAttributes(posix_spawnattr_init(&rAttributes) == 0),
+          bActions(posix_spawn_file_actions_init(&rActions) == 0) {
         sigset_t all;
         sigfillset(&all);
         bReady =
-            bReady &&
+            bAttributes && bActions &&
             posix_spawnattr_setflags(&rAttributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0 &&
             posix_spawnattr_setsigmask(&rAttributes, &mask) == 0 &&
             posix_spawnattr_setsigdefault(&rAttributes, &all) == 0 &&
@@ -42,8 +38,12 @@ public:
             posix_spawn_file_actions_addclosefrom_np(&rActions, iFIRST_CLOSED) == 0;
     }
     ~CSpawnSetup() {
-        posix_spawn_file_actions_destroy(&rActions);
-        posix_spawnattr_destroy(&rAttributes);
+        if (bActions) {
+            posix_spawn_file_actions_destroy(&rActions);
+        }
+        if (bAttributes) {
+            posix_spawnattr_destroy(&rAttributes);
+        }
     }
     CSpawnSetup(const CSpawnSetup&) = delete;
     CSpawnSetup& operator=(const CSpawnSetup&) = delete;
@@ -55,6 +55,8 @@ public:
 private:
     posix_spawnattr_t rAttributes;
     posix_spawn_file_actions_t rActions;
+    bool bAttributes;
+    bool bActions;
     bool bReady = false;
 };
 
