@@ -1,5 +1,5 @@
-// The companion application on Linux: its desktop entry (CompanionEntry.h) started on the file by GIO's
-// launcher (LaunchHelper.h).
+// The companion application on Linux: its desktop entry (CompanionEntry.h) started on the file by the
+// plug-in's launcher program (LaunchHelper.h), which uses GIO's launch.
 //
 // The launch must leave the host process as it found it, may never hold it up, and costs the same whatever
 // memory the host holds:
@@ -18,7 +18,8 @@
 //   starts the companion through a child of its own that it reaps: no zombie is left, no child watch or
 //   SIGCHLD handler is installed and no main loop is needed. The companion gets the host thread's own signal
 //   mask, no descriptor of the host's, and standard input, output and error on /dev/null, as a desktop
-//   starts its applications; GIO announces the launch on the session bus when there is one.
+//   starts its applications; GIO announces the launch on the session bus when there is one, and the launcher
+//   exits only once the announcement is written.
 // - The bus connection taken for the check is closed before returning (unless the host holds it too).
 #include "platform/Launch.h"
 

@@ -1,9 +1,13 @@
 #include "platform/linux/LaunchHelper.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <string>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -14,7 +18,7 @@ namespace {
 using std::chrono::milliseconds;
 using CClock = std::chrono::steady_clock;
 
-const char* const pcGIO_PROGRAM = QUENFIELD_GIO_PROGRAM;
+const char* const pcLAUNCHER_NAME = QUENFIELD_LAUNCHER_NAME;
 const char* const pcDEV_NULL = "/dev/null";
 const int iFIRST_CLOSED = 3;
 const milliseconds aPOLL_FALLBACK(1);
@@ -49,7 +53,7 @@ public:
     CSpawnSetup& operator=(const CSpawnSetup&) = delete;
 
     bool Spawn(pid_t& pid, char* const argv[]) const {
-        return bReady && posix_spawn(&pid, pcGIO_PROGRAM, &rActions, &rAttributes, argv, environ) == 0;
+        return bReady && posix_spawn(&pid, argv[0], &rActions, &rAttributes, argv, environ) == 0;
     }
 
 private:
@@ -59,6 +63,19 @@ private:
     bool bActions;
     bool bReady = false;
 };
+
+// The launcher is installed beside the module's own file, wherever the tree was put; a module reached through
+// a link is beside it where the link leads.
+std::string LauncherPath() {
+    Dl_info info{};
+    char module[PATH_MAX];
+    if (dladdr(reinterpret_cast<void*>(&LauncherPath), &info) == 0 || info.dli_fname == nullptr ||
+        realpath(info.dli_fname, module) == nullptr) {
+        return std::string();
+    }
+    std::string path(module);
+    return path.substr(0, path.rfind('/') + 1) + pcLAUNCHER_NAME;
+}
 
 int MillisecondsLeft(CClock::time_point deadline) {
     const auto left = std::chrono::duration_cast<milliseconds>(deadline - CClock::now()).count();
@@ -101,10 +118,12 @@ bool AwaitExit(pid_t pid, CClock::time_point deadline) {
 namespace _sys {
 
 bool RunLaunchHelper(const char* entry, const char* file, const sigset_t& mask, CClock::time_point deadline) {
+    std::string launcher = LauncherPath();
+    if (launcher.empty()) {
+        return false;
+    }
     const CSpawnSetup setup(mask);
-    char launch[] = "launch";
-    char* const argv[] = {const_cast<char*>(pcGIO_PROGRAM), launch, const_cast<char*>(entry),
-                          const_cast<char*>(file), nullptr};
+    char* const argv[] = {launcher.data(), const_cast<char*>(entry), const_cast<char*>(file), nullptr};
     pid_t pid = -1;
     if (!setup.Spawn(pid, argv)) {
         return false;

@@ -1,4 +1,5 @@
-// Starts a desktop entry on a file through GIO's own launcher, `gio launch`, in a process of its own.
+// Starts a desktop entry on a file through the plug-in's launcher program (LauncherMain.cpp), found beside
+// the module's file, in a process of its own.
 //
 // GIO builds the command line from the entry (field codes, TryExec, Path, Terminal) and starts it through an
 // intermediate child that it reaps, so the companion is nobody's child here. GIO does so by forking, which
