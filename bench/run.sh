@@ -1,8 +1,9 @@
 #!/bin/sh
 # The benchmark command: builds the release configuration, then measures
 #   1. the conversion loop against memcpy of the same output bytes,
-#   2. whole exports through the module, the whole document served in place, against the write floor and a
-#      read+write floor,
+#   2. the fixed cost of a 1 x 1 export from a host holding 0, 1 and 4 GB of touched memory, then whole
+#      exports through the module, companion started, the whole document served in place, against the write
+#      floor and a read+write floor,
 #   3. the reference host on a TIFF against ImageMagick on the same file, with peak memory of both.
 # Figures from one run are comparable with each other only.
 set -eu

@@ -7,7 +7,7 @@ PACKAGES="
     g++ cmake make pkg-config
     clang libclang-rt-14-dev gcc-multilib g++-multilib
     libgtest-dev libgmock-dev libbenchmark-dev
-    libglib2.0-dev dbus-daemon libxml2-utils locales
+    libglib2.0-dev dbus-daemon dbus-bin libxml2-utils locales
     libtiff-dev libpng-dev libjpeg-dev libopenexr-dev libcli11-dev
     tmux netpbm imagemagick libtiff-tools libjpeg-turbo-progs time
     dpkg-dev file lintian desktop-file-utils groff-base man-db bsdextrautils bash-completion

@@ -1,28 +1,31 @@
-// The companion application on Linux: its desktop entry (CompanionEntry.h) started on the file by GIO.
+// The companion application on Linux: its desktop entry (CompanionEntry.h) started on the file by the
+// plug-in's launcher program (LaunchHelper.h), which uses GIO's launch.
 //
-// The launch must leave the host process as it found it, and may never hold it up:
-// - GIO does all its work on a thread of the launch's own, started with every signal blocked, so that no
-//   thread GLib starts from it (its worker, its D-Bus thread, its task threads, which stay with the process)
-//   ever takes a signal meant for the host. The host's thread has its signals blocked only while it starts
-//   that thread; it then waits with its own mask, so SIGINT and SIGTERM act on the host as anywhere else.
+// The launch must leave the host process as it found it, may never hold it up, and costs the same whatever
+// memory the host holds:
+// - The lookups run on a thread of the launch's own, started with every signal blocked, so that no thread
+//   GLib starts from it (its worker, its D-Bus thread, which stay with the process) ever takes a signal meant
+//   for the host. The host's thread has its signals blocked only while it starts that thread; it then waits
+//   with its own mask, so SIGINT and SIGTERM act on the host as anywhere else.
 // - The lookups have a time limit, 5 s. The session bus must answer within four fifths of it (SessionBus.h),
-//   else the launch fails with -30901; the host's thread waits for the lookups at most the whole limit, and
-//   for the start that follows them a little longer. A launch thread still busy when the host stops waiting
-//   (a lookup that cannot be cancelled) is left to end on its own: it starts no companion any more, and the
-//   module stays loaded for the rest of the process, so that the thread never returns into unloaded code.
-// - g_desktop_app_info_launch_uris_as_manager without G_SPAWN_DO_NOT_REAP_CHILD: GLib starts the companion
-//   through an intermediate child that it reaps before returning, so no zombie is left, no child watch or
-//   SIGCHLD handler is installed and no main loop is needed. GLib's spawn closes the host's descriptors in
-//   the child; the companion gets the host thread's own signal mask back, and standard input, output and
-//   error on /dev/null, as a desktop starts its applications.
-// - GIO announces every launch on the session bus when there is one and completes that message from the
-//   launch thread's main context: a private one, run until the connection is gone, so no source is left
-//   behind and the bus connection taken for the launch is closed before returning (unless the host holds it
-//   too).
+//   else the launch fails with -30901: a bus that does not answer here would not answer the launcher either.
+//   The host's thread waits for the lookups at most the whole limit, and for the start that follows them a
+//   little longer; a launcher still running by then is killed. A launch thread still busy when the host stops
+//   waiting (a lookup that cannot be cancelled) is left to end on its own: it starts no companion any more,
+//   and the module stays loaded for the rest of the process, so that the thread never returns into unloaded
+//   code.
+// - The launcher is started without copying the host's address space, reaped before the launch returns, and
+//   starts the companion through a child of its own that it reaps: no zombie is left, no child watch or
+//   SIGCHLD handler is installed and no main loop is needed. The companion gets the host thread's own signal
+//   mask, no descriptor of the host's, and standard input, output and error on /dev/null, as a desktop
+//   starts its applications; GIO announces the launch on the session bus when there is one, and the launcher
+//   exits only once the announcement is written.
+// - The bus connection taken for the check is closed before returning (unless the host holds it too).
 #include "platform/Launch.h"
 
 #include "platform/Error.h"
 #include "platform/linux/CompanionEntry.h"
+#include "platform/linux/LaunchHelper.h"
 #include "platform/linux/SessionBus.h"
 
 #include <gio/gdesktopappinfo.h>
@@ -56,6 +59,7 @@ struct SLaunch {
     std::string aPath;
     sigset_t rHostMask;                 // the host thread's mask, for the companion
     CClock::time_point aLookupDeadline; // the session bus answers by then or not at all
+    CClock::time_point aStartDeadline;  // the launcher has ended by then or is killed
     std::mutex aLock;                   // guards the fields below
     std::condition_variable aChanged;
     int16_t iResult = eERROR_COMPANION_NOT_LAUNCHED;
@@ -81,11 +85,6 @@ private:
     GMainContext* pContext;
 };
 
-// Runs in the companion's process between fork and exec: only async-signal-safe calls.
-void CB_RestoreSignalMask(gpointer mask) {
-    sigprocmask(SIG_SETMASK, static_cast<const sigset_t*>(mask), nullptr);
-}
-
 gboolean CB_SetFlag(gpointer flag) {
     *static_cast<bool*>(flag) = true;
     return G_SOURCE_REMOVE;
@@ -103,10 +102,9 @@ bool IsGone(GWeakRef* reference) {
     return object == nullptr;
 }
 
-// Lets go of the process's shared bus connection, which closes once its last holder has let go. GIO's flush
-// of the launch announcement is one until it has completed in this thread's context, and its last
-// reference may go on one of GLib's threads afterwards: the context runs, looking again at every tick,
-// until the connection is gone or the guard has expired (a host that holds the connection itself keeps it).
+// Lets go of the process's shared bus connection, which closes once its last holder has let go; its last
+// reference may go on one of GLib's threads: the context runs, looking again at every tick, until the
+// connection is gone or the guard has expired (a host that holds the connection itself keeps it).
 void ReleaseBus(GMainContext* context, GDBusConnection* bus) {
     GWeakRef reference;
     g_weak_ref_init(&reference, bus);
@@ -146,14 +144,12 @@ int16_t Launch(SLaunch& launch) {
     if (bus.Expired() || !BeginStart(launch)) {
         return eERROR_COMPANION_NOT_LAUNCHED;
     }
-    GList uris = {uri.get(), nullptr, nullptr};
-    const GSpawnFlags flags = GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_STDIN_FROM_DEV_NULL |
-                                          G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL);
-    const gboolean launched = g_desktop_app_info_launch_uris_as_manager(
-        app.get(), &uris, nullptr, flags, CB_RestoreSignalMask, &launch.rHostMask, nullptr, nullptr, nullptr);
     if (bus.Connection() != nullptr) {
         ReleaseBus(context.Get(), bus.Take());
     }
+    const bool launched =
+        _sys::RunLaunchHelper(g_desktop_app_info_get_filename(app.get()), launch.aPath.c_str(),
+                              launch.rHostMask, launch.aStartDeadline);
     return launched ? eERROR_NONE : eERROR_COMPANION_NOT_LAUNCHED;
 }
 
@@ -204,8 +200,8 @@ void KeepModuleLoaded() {
 int16_t AwaitLaunch(std::thread& thread, SLaunch& launch, CClock::time_point deadline) {
     std::unique_lock<std::mutex> lock(launch.aLock);
     const auto done = [&] { return launch.bDone; };
-    // A start once begun (a fork, the reaped intermediate child, the announcement's flush) gets its own
-    // short time; a launch that takes longer still may start the companion after the host heard -30901.
+    // A start once begun (the launcher, its reaped child, its announcement) gets its own short time, and the
+    // launcher is killed within it.
     if (!launch.aChanged.wait_until(lock, deadline, done) &&
         (!launch.bStarting || !launch.aChanged.wait_until(lock, deadline + aSTART_LIMIT, done))) {
         launch.bAbandoned = true;
@@ -234,6 +230,7 @@ int16_t StartApplication(const std::string& path, milliseconds limit) {
     auto launch = std::make_shared<SLaunch>();
     launch->aPath = path;
     launch->aLookupDeadline = start + bounded * 4 / 5;
+    launch->aStartDeadline = start + bounded + aSTART_LIMIT / 2;
     std::thread thread;
     if (!StartLaunchThread(thread, launch)) {
         return eERROR_COMPANION_NOT_LAUNCHED;

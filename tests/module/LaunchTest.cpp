@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <dlfcn.h>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
@@ -187,6 +189,61 @@ TEST_F(Launch, WithASessionBusGivesTheConnectionBackAndLeavesNoSource) {
         << "nothing accumulates from launch to launch";
     EXPECT_FALSE(HasChildToReap());
     EXPECT_FALSE(DefaultContextHasPendingSources());
+}
+
+// Records GIO's launch announcements on a bus, from the moment it is constructed.
+class AnnouncementLog {
+public:
+    AnnouncementLog(const std::string& address, std::string log) : log(std::move(log)) {
+        const std::string command =
+            "dbus-monitor --address '" + address +
+            "' \"type='signal',interface='org.gtk.gio.DesktopAppInfo',member='Launched'\" >'" + this->log +
+            "' 2>&1 & echo $!";
+        FILE* out = popen(command.c_str(), "r");
+        char line[64] = {};
+        if (out != nullptr && fgets(line, sizeof line, out) != nullptr) {
+            pid = std::atoi(line);
+        }
+        if (out != nullptr) {
+            pclose(out);
+        }
+        // Its own name is taken and let go as it turns monitor, before anything is recorded.
+        WaitFor("member=NameLost");
+    }
+    ~AnnouncementLog() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+        }
+    }
+    // Whether the text shows up in the log within a few seconds: an announcement lost is lost for good.
+    bool WaitFor(const std::string& text) const {
+        for (int i = 0; i < 500; ++i) {
+            std::ifstream in(log);
+            const std::string recorded((std::istreambuf_iterator<char>(in)),
+                                       std::istreambuf_iterator<char>());
+            if (recorded.find(text) != std::string::npos) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+private:
+    std::string log;
+    pid_t pid = 0;
+};
+
+// The launcher process ends right after the launch; the announcement must still reach the bus.
+TEST_F(Launch, WithASessionBusTheLaunchIsAnnouncedOnIt) {
+    SessionBus bus;
+    if (!bus.Running()) {
+        GTEST_SKIP() << "dbus-daemon is not available";
+    }
+    testfiles::ScopedEnv address("DBUS_SESSION_BUS_ADDRESS", bus.address);
+    const AnnouncementLog announcements(bus.address, scratch.Join("announcements"));
+    ExportOnce("Announced");
+    EXPECT_TRUE(announcements.WaitFor("\"file://" + FileOf("Announced.ppm") + "\""));
 }
 
 // GLib masks its own worker thread, but not its D-Bus thread or its task threads, which a launch on a

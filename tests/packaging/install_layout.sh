@@ -22,6 +22,7 @@ LAYOUT="
 $BINDIR/quenfield-export|-x|755
 $BINDIR/quenfield-import|-x|755
 $LIBDIR/quenfield/QuenfieldExport.so|-f|
+$LIBDIR/quenfield/quenfield-launch|-x|755
 $INCLUDEDIR/quenfield/ExportInterface.h|-f|644
 $LIBDIR/pkgconfig/quenfield-export.pc|-f|644
 $DATADIR/applications/com.quenfield.Quenfield.desktop|-f|644

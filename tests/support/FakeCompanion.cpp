@@ -19,13 +19,17 @@ FakeCompanion::FakeCompanion(const std::string& dataFolder, const std::string& e
     mask = dataFolder + "/companion.sigblk";
     descriptors = dataFolder + "/companion.fds";
     // Only builtins until everything is recorded: a command started from the shell would look at the shell
-    // while it forks, with its own signals blocked for the moment. The descriptors skip the script, which the
-    // shell keeps open, and the listing's own, closed by the time it is looked at. The argument record is
-    // renamed into place so a reader never sees half.
+    // while it forks, with its own signals blocked for the moment. The status is taken in one read: read line
+    // by line, each line would come from a fresh copy of the file, whose earlier lines change length
+    // meanwhile. The descriptors skip the script, which the shell keeps open, and the listing's own, closed
+    // by the time it is looked at. The argument record is renamed into place so a reader never sees half.
     WriteText(
         script,
         "#!/bin/bash\n"
-        "while read -r key value; do [ \"$key\" = SigBlk: ] && blocked=$value; done < /proc/$$/status\n"
+        "mapfile -t status < /proc/$$/status\n"
+        "for line in \"${status[@]}\"; do\n"
+        "  [ \"${line%%:*}\" = SigBlk ] && blocked=${line#SigBlk:} && blocked=${blocked//[[:space:]]/}\n"
+        "done\n"
         "open=()\n"
         "for fd in /proc/$$/fd/*; do\n"
         "  [ -e \"$fd\" ] && ! [ \"$fd\" -ef \"$0\" ] || continue\n"

@@ -1,0 +1,71 @@
+// quenfield-launch ENTRY FILE: starts a desktop entry on a file with GIO's ordinary launch, as `gio launch`
+// does, and exits 0 only when it started. The plug-in runs it beside itself (LaunchHelper.h) so that the
+// host's address space is never copied by GIO's fork.
+//
+// GIO announces the launch on the session bus but only queues the message: a process that exits right after
+// launching loses it most of the time. The launcher holds the session bus from before the launch, so that GIO
+// announces on this same connection, and waits (boundedly) for it to be written out before exiting.
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+
+#include <memory>
+
+namespace {
+
+const guint uiFLUSH_LIMIT_MS = 1000;
+
+struct SUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+template <typename T>
+using CObject = std::unique_ptr<T, SUnref>;
+
+// The loop is held by the flush until it completes.
+void CB_Flushed(GObject* bus, GAsyncResult* result, gpointer loop) {
+    g_dbus_connection_flush_finish(G_DBUS_CONNECTION(bus), result, nullptr);
+    g_main_loop_quit(static_cast<GMainLoop*>(loop));
+    g_main_loop_unref(static_cast<GMainLoop*>(loop));
+}
+
+gboolean CB_FlushTimedOut(gpointer loop) {
+    g_main_loop_quit(static_cast<GMainLoop*>(loop));
+    return G_SOURCE_REMOVE;
+}
+
+// Until everything queued on the connection is written, or the limit has passed.
+void Flush(GDBusConnection* bus) {
+    GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+    g_dbus_connection_flush(bus, nullptr, CB_Flushed, g_main_loop_ref(loop));
+    GSource* limit = g_timeout_source_new(uiFLUSH_LIMIT_MS);
+    g_source_set_callback(limit, CB_FlushTimedOut, loop, nullptr);
+    g_source_attach(limit, nullptr);
+    g_main_loop_run(loop);
+    g_source_destroy(limit);
+    g_source_unref(limit);
+    g_main_loop_unref(loop);
+}
+
+bool LaunchEntry(const char* entry, const char* path) {
+    const CObject<GDesktopAppInfo> app(g_desktop_app_info_new_from_filename(entry));
+    if (!app) {
+        return false;
+    }
+    const CObject<GFile> file(g_file_new_for_path(path));
+    GList files{file.get(), nullptr, nullptr};
+    return g_app_info_launch(G_APP_INFO(app.get()), &files, nullptr, nullptr) != FALSE;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        return 2;
+    }
+    // Null when there is no session bus: GIO then announces nothing either.
+    const CObject<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+    const bool launched = LaunchEntry(argv[1], argv[2]);
+    if (bus) {
+        Flush(bus.get());
+    }
+    return launched ? 0 : 1;
+}
