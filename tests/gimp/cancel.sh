@@ -43,7 +43,7 @@ sleep 2
 eval "$(xdotool getwindowgeometry --shell "$window")" # X, Y, WIDTH and HEIGHT of GIMP's window
 
 bridge_running() { pgrep -f "^$WORK/plug-ins/quenfield-gimp/" >/dev/null; }
-largest_export() { stat -c %s "$EXPORTS"/* 2>/dev/null | sort -n | tail -n 1; }
+largest_export() { stat -c %s "$EXPORTS"/* "$EXPORTS"/.[!.]* 2>/dev/null | sort -n | tail -n 1; }
 
 # File ▸ Send to Quenfield, by where GIMP's menu shows it.
 send() {
