@@ -1,5 +1,6 @@
 // What starting the companion leaves behind in the host's process: no child to reap, no changed signal
-// disposition, no descriptor, no source in the host's main context; with a session bus, no connection.
+// disposition, no descriptor, no source in the host's main context; with a session bus, no connection, and
+// the launch announced on the bus.
 #include "ExportScene.h"
 #include "TestFiles.h"
 #include "TestHost.h"
