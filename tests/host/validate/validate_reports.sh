@@ -25,7 +25,7 @@ grep -q '<testsuites name="quenfield-export validate" tests="3" failures="0" err
     "$scratch/results.xml" || fail "the JUnit totals are wrong"
 grep -q '<testcase name="null-data-slot" classname="validate.contract"' "$scratch/results.xml" ||
     fail "the crashed check is missing from the JUnit file"
-for field in '"schemaVersion": 2' '"level": "contract"' '"seed": 5' '"validatorVersion": "'; do
+for field in '"schemaVersion": 3' '"level": "contract"' '"seed": 5' '"validatorVersion": "'; do
     grep -q "$field" "$scratch/results.json" || fail "the JSON lacks $field"
 done
 echo "JUnit file valid against $(basename "$xsd"); JSON carries schema version, level and seed"
