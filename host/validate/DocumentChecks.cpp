@@ -235,8 +235,9 @@ void RepeatableExport(const CheckContext& context) {
     }
 }
 
-// Every delivery ends at a page boundary before an unmapped page and is read-only (see ProbeHost); here
-// rows of many small widths, so the last byte of a run lands on every offset of a pixel.
+// Every delivery ends at a page boundary before an unmapped page, is read-only and lies at a fresh address
+// (see ProbeHost); here rows of many small widths, so the last byte of a run lands on every offset of a
+// pixel.
 void GuardPages(const CheckContext& context) {
     Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
@@ -248,7 +249,9 @@ void GuardPages(const CheckContext& context) {
         for (const auto& [mode, planes] :
              {std::pair<int16_t, int16_t>{gray, 1}, {gray, 2}, {rgb, 3}, {rgb, 4}}) {
             for (int32_t width : {1, 3, 7}) {
-                const Document document = MakeDocument(mode, depth, planes, width, 2);
+                // Tall enough for several requests of any plug-in, so that one that reads an earlier
+                // delivery does so after it is gone.
+                const Document document = MakeDocument(mode, depth, planes, width, 37);
                 Note(document.Describe());
                 ProbeHost host(library.Entry(), document);
                 ExpectExported(host.Export(), host, sandbox, document.Describe());

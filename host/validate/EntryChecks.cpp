@@ -41,6 +41,7 @@ void NullArgument(const CheckContext& context, CallWith call) {
     Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
     for (int16_t selector : kSelectors) {
+        Note(Selector(selector));
         ProbeHost host(library.Entry(), MakeDocument(plugInModeRGBColor, 8, 3, 2, 2));
         AboutRecord about{nullptr, host.Record().sSPBasic};
         void* block = selector == exportSelectorAbout ? static_cast<void*>(&about) : &host.Record();

@@ -18,11 +18,13 @@ template <typename Arrange>
 void ExportEach(const CheckContext& context, const std::vector<Document>& documents, Arrange arrange) {
     Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
+    SubCases cases;
     for (const Document& document : documents) {
         ProbeHost host(library.Entry(), document);
-        const std::string what = arrange(host);
-        ExpectExported(host.Export(), host, sandbox, document.Describe() + ", " + what);
+        const std::string what = document.Describe() + ", " + arrange(host);
+        cases.Run(what, [&] { ExpectExported(host.Export(), host, sandbox, what); });
     }
+    cases.Finish();
 }
 
 // maxData of a whole row, a row less one byte, three pixels and one pixel: a plug-in that asks for several
