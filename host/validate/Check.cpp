@@ -10,6 +10,7 @@ namespace {
 
 struct CheckState {
     std::filesystem::path subCaseFile;
+    std::string subCase;
     std::vector<std::string> warnings;
     std::vector<std::string> misuses;
 };
@@ -92,8 +93,17 @@ void Warn(const std::string& what) {
 }
 
 void Note(const std::string& subCase) {
+    State().subCase = subCase;
     if (!State().subCaseFile.empty()) {
         std::ofstream(State().subCaseFile, std::ios::trunc) << subCase;
+    }
+}
+
+void NoteStep(const std::string& step) {
+    const std::string subCase = State().subCase;
+    if (!State().subCaseFile.empty()) {
+        std::ofstream(State().subCaseFile, std::ios::trunc)
+            << (subCase.empty() ? step : subCase + ", " + step);
     }
 }
 
@@ -110,7 +120,7 @@ void SubCases::Finish() const {
 }
 
 void BeginCheck(const std::filesystem::path& subCaseFile) {
-    State() = CheckState{subCaseFile, {}, {}};
+    State() = CheckState{subCaseFile, {}, {}, {}};
     host::handles::OnMisuse(RecordMisuse);
 }
 

@@ -67,6 +67,8 @@ void ExpectEqual(long long seen, long long expected, const std::string& what);
 void Warn(const std::string& what);
 // Names the sub-case now running, so that a crash or a timeout can say which one it was.
 void Note(const std::string& subCase);
+// Adds the step under way to the sub-case's name, until the next step or sub-case.
+void NoteStep(const std::string& step);
 
 // Runs every sub-case of a check to its end and fails once with all the failures seen.
 class SubCases {

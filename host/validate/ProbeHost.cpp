@@ -1,5 +1,6 @@
 #include "ProbeHost.h"
 
+#include "Check.h"
 #include "HostHandles.h"
 #include "Sandbox.h"
 
@@ -36,11 +37,13 @@ ProbeHost::~ProbeHost() {
 }
 
 ExportRun ProbeHost::Export() {
+    NoteStep("exporting " + Doc().Describe());
     ClearOutputs();
     return HostCore::Export();
 }
 
 ExportRun ProbeHost::Transfer() {
+    NoteStep("exporting " + Doc().Describe() + " without Prepare");
     ClearOutputs();
     return HostCore::Transfer();
 }

@@ -157,6 +157,9 @@ void Cancel(const CheckContext& context) {
             host.Record().maxData = kChunkedRow;
             host.Behaviour().cancelAfter = at;
             const ExportRun run = host.Export();
+            Expect(host.Refusal().empty(), what + ": the requests",
+                   "only regions of the document within maxData",
+                   "a request the host refused: " + host.Refusal());
             const bool noticed = run.result == exportErrUserCanceled;
             Expect(noticed || (at + 1 == requests && run.result == exportNoErr),
                    what + ": the export's result (abortProc answered true)", Code(exportErrUserCanceled),
@@ -176,6 +179,8 @@ void ExpectHostErrorAt(ProbeHost& host, size_t at, int16_t code, const std::stri
     host.Behaviour().failAt = at;
     host.Behaviour().failCode = code;
     const ExportRun run = host.Export();
+    Expect(host.Refusal().empty(), what + ": the requests", "only regions of the document within maxData",
+           "a request the host refused: " + host.Refusal());
     ExpectResult(run.result, code, what + ": the export's result");
     ExpectEqual(long(host.Requests().size()), long(at + 1), what + ": requests");
     ExpectRegionEmpty(host.Record(), what);
