@@ -18,8 +18,10 @@
  *   5. exportSelectorFinish: always, after a Start that returned 0.
  * exportSelectorAbout may come at any time outside an export.
  *
- * Every call runs on the host's thread; the host makes one call at a time and
- * calls the plug-in's routines from nowhere else.
+ * Every call runs on the host's thread (which need not be the process's first
+ * one): the host loads the module, calls it and unloads it from that thread
+ * only, makes one call at a time and calls the plug-in's routines from nowhere
+ * else.
  */
 #ifndef QUENFIELD_EXPORT_INTERFACE_H
 #define QUENFIELD_EXPORT_INTERFACE_H
@@ -75,7 +77,7 @@ enum {
     exportErrUserCanceled = -128,          /* abortProc answered true */
     exportErrMissingParameter = -1715,     /* a required pointer was missing */
     exportErrUnsupportedDocument = -30201, /* mode, depth or planes not supported */
-    exportErrCompanionNotLaunched = -30901 /* the companion application did not start */
+    exportErrCompanionNotLaunched = -30901 /* a plug-in's companion did not start */
 };
 /* Any other non-zero code is one the host's own advanceState returned, passed
  * back unchanged. */
@@ -98,7 +100,11 @@ enum {
 
 /* The modes an export plug-in of this interface may be given for gray and RGB
  * documents. A host may pass other values for other colour models; a plug-in
- * that does not know a value refuses the document in Prepare. */
+ * that does not know a value refuses the document in Prepare. The depth field,
+ * not the mode's name, gives the size of the samples delivered: a mode of
+ * another depth's family (plugInModeGrayScale with depth 16) is a gray
+ * document of that depth, which a plug-in exports as such or refuses in Prepare
+ * with exportErrUnsupportedDocument. */
 enum {
     plugInModeGrayScale = 1, /* gray, 8 bits per sample */
     plugInModeRGBColor = 3,  /* RGB, 8 bits per sample */
@@ -239,8 +245,12 @@ typedef struct ExportRecord {
     int16_t depth;     /* host: bits per sample: 8, 16 or 32 */
     int16_t planes;    /* host: samples per pixel, alpha and extra channels included */
 
-    Point imageSize;    /* host: rows (v) and columns (h), clipped to 16 bits */
-    VPoint imageSize32; /* host: rows (v) and columns (h) */
+    /* host: rows (v) and columns (h), clipped to 16 bits (32767). A host
+     * without 32-bit coordinates fills only this one, so a plug-in cannot tell a
+     * clipped side from one of 32767. A side may be 0: an empty document, of
+     * which no region can be asked for. */
+    Point imageSize;
+    VPoint imageSize32; /* host: rows (v) and columns (h), when HostSupports32BitCoordinates is 1 */
 
     /* plug-in (Start, Continue): the region wanted next; empty when done.
      * The host reads theRect32 once PluginUsing32BitCoordinates is 1,

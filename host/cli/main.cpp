@@ -120,10 +120,17 @@ int main(int argc, char** argv) {
     validate->add_option(
         "--seed", checks.seed,
         "Seed of the documents' samples, or of the fuzz run (default: a random one, printed)");
-    validate->add_option("--timeout", checks.timeoutSeconds, "Time limit of each check in seconds")
+    validate
+        ->add_option("--timeout", checks.timeoutSeconds, "Time limit of each check, or fuzz case, in seconds")
         ->check(CLI::PositiveNumber)
         ->capture_default_str();
-    validate->add_option("--check", checks.checks, "Run only the checks of these names");
+    validate->add_option("--check", checks.checks,
+                         "Run only the checks these names or glob patterns match (quote the patterns)");
+    validate->add_option("--skip", checks.skip, "Leave out the checks these names or glob patterns match");
+    validate->add_option("--repeat", checks.repeat, "Run every check this many times")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    validate->add_flag("--shuffle", checks.shuffle, "Run the checks in an order drawn from the seed");
     app.require_subcommand(0, 1);
     app.footer(
         "A file whose name begins with - follows --, as in: quenfield-export -- -photo.jpg\n"

@@ -13,7 +13,10 @@
 
 namespace validate {
 
-enum class Outcome { Passed, Failed, Skipped, Crashed };
+// Warning: the check held, but saw something an author may want to look at (a departure from this project's
+// own plug-in's choices, an oddity of the host).
+enum class Outcome { Passed, Failed, Skipped, Crashed, TimedOut, Warning };
+constexpr int kOutcomes = 6;
 
 const char* OutcomeName(Outcome outcome);
 
@@ -41,6 +44,7 @@ struct Check {
     std::string description; // one sentence
     std::function<void(const CheckContext&)> body;
     Level level;
+    double timeoutSeconds = 0; // a limit of the check's own, below the run's; 0 for the run's
 };
 
 class CheckFailed : public std::runtime_error {
@@ -59,6 +63,37 @@ public:
 void Expect(bool ok, const std::string& what, const std::string& expected, const std::string& seen);
 // Fails unless seen equals expected; numbers are shown in decimal.
 void ExpectEqual(long long seen, long long expected, const std::string& what);
+// Passes the check with a warning, unless it fails.
+void Warn(const std::string& what);
+// Names the sub-case now running, so that a crash or a timeout can say which one it was.
+void Note(const std::string& subCase);
+// Adds the step under way to the sub-case's name, until the next step or sub-case.
+void NoteStep(const std::string& step);
+
+// Runs every sub-case of a check to its end and fails once with all the failures seen.
+class SubCases {
+public:
+    template <typename Body>
+    void Run(const std::string& name, Body body) {
+        Note(name);
+        try {
+            body();
+        } catch (const CheckFailed& e) {
+            failures_.push_back(e.what());
+        }
+    }
+    // Fails with every failure, one per line, when there were some.
+    void Finish() const;
+
+private:
+    std::vector<std::string> failures_;
+};
+
+// What a check process records besides its verdict: the file the current sub-case is named in, the warnings,
+// and misuses of the host's handles. Reset before each check.
+void BeginCheck(const std::filesystem::path& subCaseFile);
+std::vector<std::string> Warnings();
+std::vector<std::string> Misuses();
 
 // The checks of each group, in the order they run.
 std::vector<Check> EntryChecks();

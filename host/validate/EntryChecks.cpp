@@ -33,7 +33,7 @@ void ExpectNoEffect(ProbeHost& host, const Sandbox& sandbox, int32_t handlesBefo
     ExpectEqual(host::handles::Live(), handlesBefore, what + ": host handles alive");
     Expect(host.Events().empty(), what + ": calls of the host's routines", "none",
            std::to_string(host.Events().size()));
-    ExpectNoExportFile(sandbox, what);
+    ExpectNoOutput(sandbox, what);
 }
 
 template <typename CallWith>
@@ -41,6 +41,7 @@ void NullArgument(const CheckContext& context, CallWith call) {
     Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
     for (int16_t selector : kSelectors) {
+        Note(Selector(selector));
         ProbeHost host(library.Entry(), MakeDocument(plugInModeRGBColor, 8, 3, 2, 2));
         AboutRecord about{nullptr, host.Record().sSPBasic};
         void* block = selector == exportSelectorAbout ? static_cast<void*>(&about) : &host.Record();
@@ -89,13 +90,13 @@ void UnknownSelectors(const CheckContext& context) {
                    what + ": theRect32", "untouched", "changed");
             ExpectEqual(host.Record().PluginUsing32BitCoordinates, round == 0 ? 0 : 1,
                         what + ": PluginUsing32BitCoordinates");
-            ExpectNoExportFile(sandbox, what);
+            ExpectNoOutput(sandbox, what);
             ExpectEqual(host::handles::Locks(reinterpret_cast<Handle>(host.Slot())), 0,
                         what + ": locks held on the globals handle afterwards");
             if (round == 0) {
                 ExpectExported(host.Export(), host, sandbox, Selector(selector) + ": the export between");
                 host.ClearEvents();
-                std::filesystem::remove_all(sandbox.ExportFolder());
+                sandbox.ClearOutputs();
                 host.Record().theRect32 = stale;
             }
         }

@@ -1,6 +1,8 @@
 #include "Fuzz.h"
 
 #include "FuzzCase.h"
+#include "Json.h"
+#include "Junit.h"
 #include "Runner.h"
 
 #include <chrono>
@@ -11,11 +13,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A time limit far above what one case takes, for plug-ins that hang.
-constexpr double kCaseTimeoutSeconds = 20;
-
 Check CaseCheck(uint64_t seed) {
-    return Check{"fuzz-" + std::to_string(seed), "",
+    return Check{"fuzz-" + std::to_string(seed), DescribeFuzzCase(MakeFuzzCase(seed)),
                  [seed](const CheckContext& context) { PlayFuzzCase(context, MakeFuzzCase(seed)); },
                  Level::Contract};
 }
@@ -41,13 +40,22 @@ void PrintFailure(const CheckReport& report, uint64_t seed, const ValidateOption
 }
 
 bool Failed(const CheckReport& report) {
-    return report.verdict.outcome == Outcome::Failed || report.verdict.outcome == Outcome::Crashed;
+    return IsFailure(report.verdict.outcome);
+}
+
+// The cases played, as the checks' reports are written; 0 when no file was asked for or every one was
+// written.
+int WriteReports(const ValidateOptions& options, uint64_t seed, const std::vector<CheckReport>& reports) {
+    const RunInfo info{options.plugin.string(), options.version, Level::Contract, seed};
+    const bool written = (options.json.empty() || WriteReport(options.json, ResultsJson(info, reports))) &&
+                         (options.junit.empty() || WriteReport(options.junit, ResultsJunit(info, reports)));
+    return written ? 0 : 2;
 }
 
 } // namespace
 
 int RunFuzz(const ValidateOptions& options) {
-    const RunOptions run{std::filesystem::absolute(options.plugin), options.inProcess, kCaseTimeoutSeconds,
+    const RunOptions run{std::filesystem::absolute(options.plugin), options.inProcess, options.timeoutSeconds,
                          options.inProcess ? 1u : Jobs(options.jobs)};
     if (options.reproduce) {
         const uint64_t seed = *options.reproduce;
@@ -58,8 +66,9 @@ int RunFuzz(const ValidateOptions& options) {
                 PrintFailure(r, seed, options);
             }
         });
+        const int written = WriteReports(options, seed, reports);
         std::cout << (Failed(reports.front()) ? "FAILED" : "PASSED") << std::endl;
-        return Failed(reports.front()) ? 1 : 0;
+        return written != 0 ? written : Failed(reports.front()) ? 1 : 0;
     }
     const uint64_t runSeed = Seed(options.seed);
     std::cout << "Fuzzing " << options.plugin.string() << " for " << options.fuzzSeconds << " s with seed "
@@ -67,6 +76,7 @@ int RunFuzz(const ValidateOptions& options) {
     const auto until = Clock::now() + std::chrono::duration<double>(options.fuzzSeconds);
     uint64_t played = 0;
     uint64_t failed = 0;
+    std::vector<CheckReport> all;
     while (Clock::now() < until) {
         std::vector<Check> batch;
         std::vector<uint64_t> seeds;
@@ -75,7 +85,7 @@ int RunFuzz(const ValidateOptions& options) {
             batch.push_back(CaseCheck(seeds.back()));
         }
         size_t index = 0;
-        RunChecks(batch, run, [&](const CheckReport& r) {
+        const std::vector<CheckReport> reports = RunChecks(batch, run, [&](const CheckReport& r) {
             if (Failed(r)) {
                 ++failed;
                 PrintFailure(r, seeds[index], options);
@@ -83,10 +93,12 @@ int RunFuzz(const ValidateOptions& options) {
             ++index;
         });
         played += batch.size();
+        all.insert(all.end(), reports.begin(), reports.end());
     }
+    const int written = WriteReports(options, runSeed, all);
     std::cout << played << " cases, " << failed << " failed" << std::endl;
     std::cout << (failed == 0 ? "PASSED" : "FAILED") << std::endl;
-    return failed == 0 ? 0 : 1;
+    return written != 0 ? written : failed == 0 ? 0 : 1;
 }
 
 } // namespace validate

@@ -57,7 +57,7 @@ std::string JsonString(const std::string& text) {
 }
 
 std::string ResultsJson(const RunInfo& info, const std::vector<CheckReport>& reports) {
-    int counts[4] = {};
+    int counts[kOutcomes] = {};
     std::string checks;
     for (const CheckReport& r : reports) {
         ++counts[int(r.verdict.outcome)];
@@ -76,7 +76,9 @@ std::string ResultsJson(const RunInfo& info, const std::vector<CheckReport>& rep
            "\n  ],\n  \"passed\": " + std::to_string(counts[int(Outcome::Passed)]) +
            ",\n  \"failed\": " + std::to_string(counts[int(Outcome::Failed)]) +
            ",\n  \"skipped\": " + std::to_string(counts[int(Outcome::Skipped)]) +
-           ",\n  \"crashed\": " + std::to_string(counts[int(Outcome::Crashed)]) + "\n}\n";
+           ",\n  \"crashed\": " + std::to_string(counts[int(Outcome::Crashed)]) +
+           ",\n  \"timedOut\": " + std::to_string(counts[int(Outcome::TimedOut)]) +
+           ",\n  \"warnings\": " + std::to_string(counts[int(Outcome::Warning)]) + "\n}\n";
 }
 
 } // namespace validate

@@ -18,7 +18,7 @@ std::string JsonString(const std::string& text);
 size_t Utf8Length(const std::string& text, size_t i);
 
 // Raised whenever a field changes meaning or goes away; new fields keep it.
-constexpr int kJsonSchemaVersion = 2;
+constexpr int kJsonSchemaVersion = 3;
 
 std::string ResultsJson(const RunInfo& info, const std::vector<CheckReport>& reports);
 

@@ -16,7 +16,7 @@ std::string Property(const std::string& name, const std::string& value) {
     return "      <property" + Attribute("name", name) + Attribute("value", value) + "/>\n";
 }
 
-// What a failed, crashed or skipped check adds inside its test case.
+// What a failed, crashed, timed-out, skipped or warning check adds inside its test case.
 std::string VerdictElement(const CheckReport& r) {
     const std::string message = Attribute("message", r.verdict.detail.substr(0, r.verdict.detail.find('\n')));
     switch (r.verdict.outcome) {
@@ -28,6 +28,10 @@ std::string VerdictElement(const CheckReport& r) {
         return "      <failure" + message + " type=\"failed\">" + XmlText(r.verdict.detail) + "</failure>\n";
     case Outcome::Crashed:
         return "      <error" + message + " type=\"crashed\">" + XmlText(r.verdict.detail) + "</error>\n";
+    case Outcome::TimedOut:
+        return "      <error" + message + " type=\"timed out\">" + XmlText(r.verdict.detail) + "</error>\n";
+    case Outcome::Warning:
+        return "      <system-out>warning: " + XmlText(r.verdict.detail) + "</system-out>\n";
     }
     return "";
 }
@@ -75,7 +79,7 @@ std::string XmlText(const std::string& text) {
 }
 
 std::string ResultsJunit(const RunInfo& info, const std::vector<CheckReport>& reports) {
-    int counts[4] = {};
+    int counts[kOutcomes] = {};
     double seconds = 0;
     std::string cases;
     for (const CheckReport& r : reports) {
@@ -87,11 +91,12 @@ std::string ResultsJunit(const RunInfo& info, const std::vector<CheckReport>& re
         const std::string verdict = VerdictElement(r);
         cases += verdict.empty() ? "/>\n" : ">\n" + verdict + "    </testcase>\n";
     }
-    const std::string totals = Attribute("tests", std::to_string(reports.size())) +
-                               Attribute("failures", std::to_string(counts[int(Outcome::Failed)])) +
-                               Attribute("errors", std::to_string(counts[int(Outcome::Crashed)])) +
-                               Attribute("skipped", std::to_string(counts[int(Outcome::Skipped)])) +
-                               Attribute("time", Format("%.3f", seconds));
+    const std::string totals =
+        Attribute("tests", std::to_string(reports.size())) +
+        Attribute("failures", std::to_string(counts[int(Outcome::Failed)])) +
+        Attribute("errors", std::to_string(counts[int(Outcome::Crashed)] + counts[int(Outcome::TimedOut)])) +
+        Attribute("skipped", std::to_string(counts[int(Outcome::Skipped)])) +
+        Attribute("time", Format("%.3f", seconds));
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites" +
            Attribute("name", "quenfield-export validate") + totals + ">\n  <testsuite" +
            Attribute("name", info.plugin) + totals + ">\n    <properties>\n" +

@@ -57,10 +57,12 @@ void LoadUnload(const CheckContext& context, bool compareProcess) {
         }
         ExpectEqual(host::handles::Live(), handles, what + ": host handles alive after the unload");
         ExpectEqual(host::suites::Held(), suites, what + ": suites held after the unload");
-        Expect(!StillLoaded(context.plugin), what + ": the module after dlclose", "unloaded", "still mapped");
         if (!compareProcess) {
             continue;
         }
+        // The interface does not promise that a module can be unloaded; one that cannot keeps its state.
+        Expect(!StillLoaded(context.plugin), what + ": the module after dlclose", "unloaded",
+               "still mapped (a unique symbol or a thread of its own keeps it)");
         if (load == 0) {
             warm = ProcessState::Now();
             continue;
@@ -176,12 +178,13 @@ std::vector<Check> LifetimeChecks() {
     return {
         {"load-unload",
          "The module is loaded (dlopen) and unloaded (dlclose) 50 times with a correct export in between; "
-         "each unload leaves no host handle or suite behind and the module unmapped.",
+         "each unload leaves no host handle or suite behind.",
          [](const CheckContext& context) { LoadUnload(context, false); }, Level::Contract},
         {"load-unload-leaks",
-         "Over 50 loads and unloads with an export in between, open descriptors, the locale, signal settings "
-         "and the rest of the process stay as after the first load (whose launch sets up GIO's lasting "
-         "state).",
+         "Over 50 loads and unloads with an export in between, the module is unmapped after each dlclose, "
+         "and "
+         "open descriptors, the locale, signal settings and the rest of the process stay as after the first "
+         "load (whose launch sets up GIO's lasting state).",
          [](const CheckContext& context) { LoadUnload(context, true); }, Level::Recommended},
         {"process-state",
          "Open descriptors, live host handles, the locale, the working directory, signal dispositions and "

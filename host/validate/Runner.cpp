@@ -1,6 +1,7 @@
 #include "Runner.h"
 
 #include "Format.h"
+#include "GuardedBlock.h"
 #include "PluginLibrary.h"
 
 #include <algorithm>
@@ -69,7 +70,65 @@ private:
     fs::path root_;
 };
 
+Verdict RunBodyAlone(const Check& check, const CheckContext& context);
+
+fs::path SubCaseFile(const CheckContext& context) {
+    return context.scratch / "sub-case";
+}
+
+// Misuses of the host's handles fail any check; warnings show on one that held.
+Verdict Judge(Verdict verdict) {
+    const std::vector<std::string> misuses = Misuses();
+    if (!misuses.empty() && (verdict.outcome == Outcome::Passed || verdict.outcome == Outcome::Failed)) {
+        for (const std::string& misuse : misuses) {
+            verdict.detail += (verdict.detail.empty() ? "" : "\n") + misuse;
+        }
+        verdict.outcome = Outcome::Failed;
+    }
+    const std::vector<std::string> warnings = Warnings();
+    if (!warnings.empty() && verdict.outcome == Outcome::Passed) {
+        verdict.outcome = Outcome::Warning;
+        for (const std::string& warning : warnings) {
+            verdict.detail += (verdict.detail.empty() ? "" : "\n") + warning;
+        }
+    }
+    return verdict;
+}
+
 Verdict RunBody(const Check& check, const CheckContext& context) {
+    BeginCheck(SubCaseFile(context));
+    return Judge(RunBodyAlone(check, context));
+}
+
+// The sub-case a check was in when it died, as the end of a sentence.
+std::string During(const CheckContext& context) {
+    std::ifstream in(SubCaseFile(context));
+    std::string subCase;
+    std::getline(in, subCase);
+    return subCase.empty() ? "" : " during the sub-case \"" + subCase + "\"";
+}
+
+// A fault in the host's guarded deliveries is named before the process dies of it.
+void OnFault(int signal, siginfo_t* info, void*) {
+    const char* what = host::DescribeFault(info->si_addr);
+    if (*what != '\0') {
+        const char prefix[] = "\nthe plug-in faulted on ";
+        (void)!write(STDERR_FILENO, prefix, sizeof prefix - 1);
+        (void)!write(STDERR_FILENO, what, std::strlen(what));
+        (void)!write(STDERR_FILENO, "\n", 1);
+    }
+    raise(signal);
+}
+
+void NameFaults() {
+    struct sigaction action {};
+    action.sa_sigaction = OnFault;
+    action.sa_flags = SA_SIGINFO | SA_RESETHAND | SA_NODEFER;
+    sigaction(SIGSEGV, &action, nullptr);
+    sigaction(SIGBUS, &action, nullptr);
+}
+
+Verdict RunBodyAlone(const Check& check, const CheckContext& context) {
     try {
         check.body(context);
         return {Outcome::Passed, ""};
@@ -139,23 +198,25 @@ void WriteAll(int fd, const std::string& text) {
         close(in);
         close(out);
     }
+    NameFaults();
     const Verdict verdict = RunBody(check, context);
     WriteAll(report, std::string(1, char('0' + int(verdict.outcome))) + verdict.detail);
     // No exit handlers: what the plug-in left behind is judged by the checks, not by the way out.
     _exit(0);
 }
 
-Verdict Reap(pid_t child, const std::string& report, const fs::path& log) {
+Verdict Reap(pid_t child, const std::string& report, const CheckContext& context) {
+    const fs::path log = context.scratch / "output.log";
     int status = 0;
     waitpid(child, &status, 0);
     if (WIFSIGNALED(status)) {
         const int signal = WTERMSIG(status);
-        return {Outcome::Crashed,
-                "killed by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")" + LogTail(log)};
+        return {Outcome::Crashed, "killed by signal " + std::to_string(signal) + " (" + strsignal(signal) +
+                                      ")" + During(context) + LogTail(log)};
     }
     if (report.empty()) {
         return {Outcome::Crashed, "exited with status " + std::to_string(WEXITSTATUS(status)) +
-                                      " before reaching a verdict" + LogTail(log)};
+                                      " before reaching a verdict" + During(context) + LogTail(log)};
     }
     return {Outcome(report[0] - '0'), report.substr(1)};
 }
@@ -168,10 +229,15 @@ struct Running {
     int channel = -1;
     Clock::time_point started;
     Clock::time_point deadline;
+    double limit = 0;
     std::string report;
 };
 
 std::optional<Verdict> Launch(const Check& check, Running& run, double timeoutSeconds) {
+    if (check.timeoutSeconds > 0 && check.timeoutSeconds < timeoutSeconds) {
+        timeoutSeconds = check.timeoutSeconds;
+    }
+    run.limit = timeoutSeconds;
     int channel[2];
     if (pipe2(channel, O_CLOEXEC) != 0) {
         return Verdict{Outcome::Crashed, std::string("cannot create a pipe: ") + std::strerror(errno)};
@@ -195,12 +261,12 @@ std::optional<Verdict> Launch(const Check& check, Running& run, double timeoutSe
     return std::nullopt;
 }
 
-Verdict Kill(const Running& run, double timeoutSeconds) {
+Verdict Kill(const Running& run) {
     kill(-run.child, SIGKILL);
     kill(run.child, SIGKILL);
     waitpid(run.child, nullptr, 0);
-    return {Outcome::Crashed, "timed out: killed after " + Format("%g", timeoutSeconds) + " s" +
-                                  LogTail(run.context.scratch / "output.log")};
+    return {Outcome::TimedOut, "killed after " + Format("%g", run.limit) + " s" + During(run.context) +
+                                   LogTail(run.context.scratch / "output.log")};
 }
 
 // Reads what the child has written; true once its end of the pipe is closed.
@@ -261,9 +327,9 @@ private:
             Running& run = running_[i];
             std::optional<Verdict> verdict;
             if ((waits[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0 && Drain(run)) {
-                verdict = Reap(run.child, run.report, run.context.scratch / "output.log");
+                verdict = Reap(run.child, run.report, run.context);
             } else if (Clock::now() >= run.deadline) {
-                verdict = Kill(run, options_.timeoutSeconds);
+                verdict = Kill(run);
             }
             if (verdict) {
                 close(run.channel);

@@ -29,6 +29,28 @@ void WriteEntry(const fs::path& data, const std::string& exec) {
     }
 }
 
+Sandbox* current = nullptr;
+
+void EmptyFolder(const fs::path& folder) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        fs::permissions(entry.path(), fs::perms::owner_all,
+                        fs::perm_options::add | fs::perm_options::nofollow, error);
+        fs::remove_all(entry.path(), error);
+    }
+}
+
+void CollectFiles(const fs::path& root, const std::string& prefix, Files& files) {
+    std::error_code error;
+    for (auto it =
+             fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (it->is_regular_file(error) && !it->is_symlink(error)) {
+            files[prefix + fs::relative(it->path(), root).string()] = ReadBytes(it->path());
+        }
+    }
+}
+
 } // namespace
 
 std::vector<uint8_t> ReadBytes(const fs::path& path) {
@@ -36,8 +58,10 @@ std::vector<uint8_t> ReadBytes(const fs::path& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Sandbox::Sandbox(const fs::path& scratch, Companion companion) : temp_(scratch / "tmp") {
+Sandbox::Sandbox(const fs::path& scratch, Companion companion)
+    : scratch_(scratch), temp_(scratch / "tmp"), home_(scratch / "home"), outer_(current) {
     fs::create_directories(temp_);
+    fs::create_directories(home_);
     const fs::path data = scratch / "data";
     fs::create_directories(data);
     marker_ = scratch / "companion-started";
@@ -57,12 +81,35 @@ Sandbox::Sandbox(const fs::path& scratch, Companion companion) : temp_(scratch /
         break;
     }
     Set("TMPDIR", temp_.string());
+    Set("HOME", home_.string());
     Set("XDG_DATA_HOME", data.string());
     // A folder without entries, so the system's own companion, if one is installed, is not found either.
     Set("XDG_DATA_DIRS", (scratch / "no-data").string());
+    // The desktop's own state, which launching a companion may touch, lies outside the folders searched.
+    for (const char* name : {"XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"}) {
+        Set(name, (scratch / "xdg" / name).string());
+    }
+    current = this;
+}
+
+Sandbox* Sandbox::Current() {
+    return current;
+}
+
+Files Sandbox::Outputs() const {
+    Files files;
+    CollectFiles(temp_, "$TMPDIR/", files);
+    CollectFiles(home_, "$HOME/", files);
+    return files;
+}
+
+void Sandbox::ClearOutputs() const {
+    EmptyFolder(temp_);
+    EmptyFolder(home_);
 }
 
 Sandbox::~Sandbox() {
+    current = outer_;
     for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
         if (it->value) {
             setenv(it->name.c_str(), it->value->c_str(), 1);

@@ -3,16 +3,11 @@
 #include "CheckSupport.h"
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 
 namespace validate {
 namespace {
 
-using std::chrono::milliseconds;
-
-// Long enough for a launched companion to have run: it starts within milliseconds.
-constexpr milliseconds kLaunchWait{300};
 constexpr int32_t kMaxRequestPixels = 10000;
 // A plug-in may have one request under way when the user cancels.
 constexpr size_t kRequestsAfterCancel = 1;
@@ -21,6 +16,9 @@ constexpr size_t kRequestsAfterCancel = 1;
 Document Chunked() {
     return MakeDocument(plugInModeRGBColor, 8, 3, 25000, 3, "Chunked.psd");
 }
+
+// One row of Chunked at most per request, so that any plug-in makes at least three.
+constexpr int32_t kChunkedRow = 25000 * 3;
 
 // Rows from the top, each row's columns left to right without gap or overlap, one row a request, no wider
 // than 10000 pixels, every plane.
@@ -59,7 +57,7 @@ void RegionRequests(const CheckContext& context) {
     Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
     for (const Document& document : RequestDocuments()) {
-        std::filesystem::remove_all(sandbox.ExportFolder());
+        sandbox.ClearOutputs();
         ProbeHost host(library.Entry(), document);
         ExpectExported(host.Export(), host, sandbox, document.Describe());
     }
@@ -148,28 +146,32 @@ std::string Ordinal(size_t request, size_t requests) {
 // abortProc answers true from the given request on: the export ends with -128 within one more request, with
 // an empty region and no companion launch. Only a cancel at the very last request may go unnoticed.
 void Cancel(const CheckContext& context) {
-    Sandbox sandbox(context.scratch, Companion::Recording);
+    Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
-    const size_t requests = CountRequests(library.Entry(), Chunked());
-    sandbox.ForgetLaunch();
+    const size_t requests = CountRequests(library.Entry(), Chunked(), kChunkedRow);
+    SubCases cases;
     for (size_t at : StopPositions(requests)) {
         const std::string what = "cancelled after " + Ordinal(at, requests);
-        ProbeHost host(library.Entry(), Chunked());
-        host.Behaviour().cancelAfter = at;
-        const ExportRun run = host.Export();
-        const bool noticed = run.result == exportErrUserCanceled;
-        Expect(noticed || (at + 1 == requests && run.result == exportNoErr), what + ": the export's result",
-               Code(exportErrUserCanceled), Code(run.result));
-        Expect(host.RequestsAfterCancel() <= kRequestsAfterCancel,
-               what + ": requests after abortProc said so", "at most " + std::to_string(kRequestsAfterCancel),
-               std::to_string(host.RequestsAfterCancel()));
-        ExpectRegionEmpty(host.Record(), what);
-        if (noticed) {
-            Expect(!sandbox.Launched(kLaunchWait), what + ": the companion", "not started", "started");
-        } else {
-            sandbox.ForgetLaunch();
-        }
+        cases.Run(what, [&] {
+            ProbeHost host(library.Entry(), Chunked());
+            host.Record().maxData = kChunkedRow;
+            host.Behaviour().cancelAfter = at;
+            const ExportRun run = host.Export();
+            Expect(host.Refusal().empty(), what + ": the requests",
+                   "only regions of the document within maxData",
+                   "a request the host refused: " + host.Refusal());
+            const bool noticed = run.result == exportErrUserCanceled;
+            Expect(noticed || (at + 1 == requests && run.result == exportNoErr),
+                   what + ": the export's result (abortProc answered true)", Code(exportErrUserCanceled),
+                   Code(run.result));
+            Expect(host.RequestsAfterCancel() <= kRequestsAfterCancel,
+                   what + ": requests after abortProc said so",
+                   "at most " + std::to_string(kRequestsAfterCancel),
+                   std::to_string(host.RequestsAfterCancel()));
+            ExpectRegionEmpty(host.Record(), what);
+        });
     }
+    cases.Finish();
 }
 
 // advanceState fails with the given code at one request: the export answers that code at once.
@@ -177,53 +179,62 @@ void ExpectHostErrorAt(ProbeHost& host, size_t at, int16_t code, const std::stri
     host.Behaviour().failAt = at;
     host.Behaviour().failCode = code;
     const ExportRun run = host.Export();
+    Expect(host.Refusal().empty(), what + ": the requests", "only regions of the document within maxData",
+           "a request the host refused: " + host.Refusal());
     ExpectResult(run.result, code, what + ": the export's result");
     ExpectEqual(long(host.Requests().size()), long(at + 1), what + ": requests");
     ExpectRegionEmpty(host.Record(), what);
 }
 
 void HostError(const CheckContext& context) {
-    Sandbox sandbox(context.scratch, Companion::Recording);
+    Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
-    const size_t requests = CountRequests(library.Entry(), Chunked());
-    sandbox.ForgetLaunch();
+    const size_t requests = CountRequests(library.Entry(), Chunked(), kChunkedRow);
     const int16_t codes[] = {-36, -9999, 17};
     size_t i = 0;
+    SubCases cases;
     for (size_t at : StopPositions(requests)) {
-        ProbeHost host(library.Entry(), Chunked());
-        ExpectHostErrorAt(host, at, codes[i++ % 3], "failed at " + Ordinal(at, requests));
+        const std::string what = "failed at " + Ordinal(at, requests);
+        const int16_t code = codes[i++ % 3];
+        cases.Run(what, [&] {
+            ProbeHost host(library.Entry(), Chunked());
+            host.Record().maxData = kChunkedRow;
+            ExpectHostErrorAt(host, at, code, what);
+        });
     }
-    Expect(!sandbox.Launched(kLaunchWait), "after the failed exports: the companion", "not started",
-           "started");
+    cases.Finish();
 }
 
 // Small documents of every depth, failed at every request in turn.
 void HostErrorEachRequest(const CheckContext& context) {
-    Sandbox sandbox(context.scratch, Companion::Recording);
+    Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
+    SubCases cases;
     for (const Document& document :
          {MakeDocument(plugInModeRGBColor, 8, 3, 3, 4), MakeDocument(plugInModeGray16, 16, 2, 2, 5),
           MakeDocument(plugInModeRGB96, 32, 4, 4, 3)}) {
-        const size_t requests = CountRequests(library.Entry(), document);
-        sandbox.ForgetLaunch();
+        // A row per request at most, so that every plug-in makes several.
+        const int32_t row = int32_t(document.PixelBytes()) * document.Width();
+        const size_t requests = CountRequests(library.Entry(), document, row);
         for (size_t at = 0; at < requests; ++at) {
-            ProbeHost host(library.Entry(), document);
-            ExpectHostErrorAt(host, at, int16_t(-1000 - int(at)),
-                              document.Describe() + " failed at " + Ordinal(at, requests));
+            const std::string what = document.Describe() + " failed at " + Ordinal(at, requests);
+            cases.Run(what, [&] {
+                ProbeHost host(library.Entry(), document);
+                host.Record().maxData = row;
+                ExpectHostErrorAt(host, at, int16_t(-1000 - int(at)), what);
+            });
         }
     }
-    Expect(!sandbox.Launched(kLaunchWait), "after the failed exports: the companion", "not started",
-           "started");
+    cases.Finish();
 }
 
 void MissingAdvanceState(const CheckContext& context) {
-    Sandbox sandbox(context.scratch, Companion::Recording);
+    Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
     ProbeHost host(library.Entry(), MakeDocument(plugInModeRGBColor, 8, 3, 4, 2));
     host.Record().advanceState = nullptr;
     ExpectFailure(host.Export().result, "no advanceState: the export's result");
     ExpectRegionEmpty(host.Record(), "no advanceState");
-    Expect(!sandbox.Launched(kLaunchWait), "no advanceState: the companion", "not started", "started");
 }
 
 Document ShortRowDocument() {
@@ -232,7 +243,7 @@ Document ShortRowDocument() {
 
 // The delivery ends where the reported rowBytes says, so reading the whole row anyway faults.
 void ShortRowBytes(const CheckContext& context) {
-    Sandbox sandbox(context.scratch, Companion::Recording);
+    Sandbox sandbox(context.scratch);
     host::PluginLibrary library(context.plugin);
     const Document document = ShortRowDocument();
     const int32_t rowBytes = int32_t(document.PixelBytes()) * document.Width();
@@ -244,7 +255,6 @@ void ShortRowBytes(const CheckContext& context) {
         ExpectEqual(long(host.Requests().size()), 1, what + ": requests");
         ExpectRegionEmpty(host.Record(), what);
     }
-    Expect(!sandbox.Launched(kLaunchWait), "after the refused rows: the companion", "not started", "started");
 }
 
 // Our plug-in's own codes where the interface only asks for a failure.
@@ -303,23 +313,25 @@ std::vector<Check> TransferChecks() {
          "row's requests.",
          ProgressPerRow, Level::Reference},
         {"cancel",
-         "abortProc answering true after the first, a middle and the last request ends the export with -128 "
-         "within one more request, with an empty region and no companion launch.",
+         "abortProc answering true after the first, a middle and the last of at least three requests "
+         "(maxData "
+         "of one row) ends the export with -128 within one more request, with an empty region.",
          Cancel, Level::Recommended},
         {"host-error",
-         "advanceState failing with a host code (-36, -9999, 17) at the first, a middle and the last request "
-         "ends the export with that code, no further request, an empty region and no companion launch.",
+         "advanceState failing with a host code (-36, -9999, 17) at the first, a middle and the last of at "
+         "least three requests (maxData of one row) ends the export with that code, no further request and "
+         "an "
+         "empty region.",
          HostError, Level::Contract},
         {"host-error-each-request",
          "advanceState failing at each request in turn, for small documents of every depth, ends the export "
          "with the host's code at that request.",
          HostErrorEachRequest, Level::Contract},
-        {"missing-advance-state",
-         "A host without advanceState gets a failure, an empty region and no companion launch.",
+        {"missing-advance-state", "A host without advanceState gets a failure and an empty region.",
          MissingAdvanceState, Level::Contract},
         {"short-row-bytes",
          "A rowBytes too small for the requested pixels (by 1 byte, by half, 0) fails the export without "
-         "reading past it, and nothing is launched.",
+         "reading past it.",
          ShortRowBytes, Level::Contract},
         {"missing-progress-and-abort",
          "A host without progressProc, without abortProc or without both still gets a correct export.",

@@ -8,6 +8,7 @@
 #include "Runner.h"
 
 #include <algorithm>
+#include <fnmatch.h>
 #include <fstream>
 #include <iostream>
 #include <random>
@@ -16,35 +17,73 @@
 namespace validate {
 namespace {
 
-std::string Summary(const std::vector<CheckReport>& reports) {
-    int counts[4] = {};
-    for (const CheckReport& r : reports) {
-        ++counts[int(r.verdict.outcome)];
-    }
-    return std::to_string(counts[int(Outcome::Passed)]) + " passed, " +
-           std::to_string(counts[int(Outcome::Failed)]) + " failed, " +
-           std::to_string(counts[int(Outcome::Skipped)]) + " skipped, " +
-           std::to_string(counts[int(Outcome::Crashed)]) + " crashed";
+// Whether the name matches one of the glob patterns.
+bool Matches(const std::string& name, const std::vector<std::string>& patterns) {
+    return std::any_of(patterns.begin(), patterns.end(),
+                       [&](const std::string& p) { return fnmatch(p.c_str(), name.c_str(), 0) == 0; });
 }
 
-// The checks named, in the order of the full list, or else those of the level; unknown names are reported
-// and make the selection fail.
-bool Select(std::vector<Check>& checks, const std::vector<std::string>& names, Level level) {
+// The checks the patterns match, in the order of the full list, or else those of the level, less the ones
+// skipped; a pattern that matches no check is reported and makes the selection fail.
+bool Select(std::vector<Check>& checks, const ValidateOptions& options) {
     bool known = true;
-    for (const std::string& name : names) {
-        if (std::none_of(checks.begin(), checks.end(), [&](const Check& c) { return c.name == name; })) {
-            std::cerr << "quenfield-export validate: no check is named " << name << "; see validate --list\n";
-            known = false;
+    for (const auto* patterns : {&options.checks, &options.skip}) {
+        for (const std::string& pattern : *patterns) {
+            if (std::none_of(checks.begin(), checks.end(),
+                             [&](const Check& c) { return Matches(c.name, {pattern}); })) {
+                std::cerr << "quenfield-export validate: no check matches " << pattern
+                          << "; see validate --list\n";
+                known = false;
+            }
         }
     }
     checks.erase(std::remove_if(checks.begin(), checks.end(),
                                 [&](const Check& c) {
-                                    return names.empty()
-                                               ? c.level > level
-                                               : std::find(names.begin(), names.end(), c.name) == names.end();
+                                    const bool chosen = options.checks.empty()
+                                                            ? c.level <= options.level
+                                                            : Matches(c.name, options.checks);
+                                    return !chosen || Matches(c.name, options.skip);
                                 }),
                  checks.end());
     return known;
+}
+
+// Every check repeat times (the copies named name#2, name#3, ...), shuffled by the seed when asked.
+std::vector<Check> Arrange(const std::vector<Check>& checks, const ValidateOptions& options, uint64_t seed) {
+    std::vector<Check> arranged;
+    for (unsigned round = 0; round < std::max(1u, options.repeat); ++round) {
+        for (Check check : checks) {
+            if (round > 0) {
+                check.name += "#" + std::to_string(round + 1);
+            }
+            arranged.push_back(std::move(check));
+        }
+    }
+    if (options.shuffle) {
+        std::mt19937_64 random(seed);
+        std::shuffle(arranged.begin(), arranged.end(), random);
+    }
+    return arranged;
+}
+
+} // namespace
+
+bool IsFailure(Outcome outcome) {
+    return outcome == Outcome::Failed || outcome == Outcome::Crashed || outcome == Outcome::TimedOut;
+}
+
+std::string Summary(const std::vector<CheckReport>& reports) {
+    int counts[kOutcomes] = {};
+    for (const CheckReport& r : reports) {
+        ++counts[int(r.verdict.outcome)];
+    }
+    std::string text;
+    for (Outcome outcome : {Outcome::Passed, Outcome::Failed, Outcome::Skipped, Outcome::Crashed,
+                            Outcome::TimedOut, Outcome::Warning}) {
+        text += (text.empty() ? "" : ", ") + std::to_string(counts[int(outcome)]) + " " +
+                (outcome == Outcome::Warning ? std::string("with warnings") : OutcomeName(outcome));
+    }
+    return text;
 }
 
 bool WriteReport(const std::string& path, const std::string& text) {
@@ -56,6 +95,8 @@ bool WriteReport(const std::string& path, const std::string& text) {
     }
     return true;
 }
+
+namespace {
 
 void PrintReport(const CheckReport& r) {
     std::cout << OutcomeName(r.verdict.outcome) << "  " << r.name << " [" << LevelName(r.level) << "] ("
@@ -85,7 +126,7 @@ int RunValidate(const ValidateOptions& options) {
         return RunFuzz(options);
     }
     std::vector<Check> checks = AllChecks();
-    if (!Select(checks, options.checks, options.level)) {
+    if (!Select(checks, options)) {
         return 2;
     }
     if (options.list) {
@@ -97,10 +138,11 @@ int RunValidate(const ValidateOptions& options) {
     }
     const uint64_t seed = Seed(options.seed);
     SetSampleSeed(seed);
+    checks = Arrange(checks, options, seed);
     const unsigned jobs = options.inProcess ? 1 : Jobs(options.jobs);
     std::cout << "Validating " << options.plugin.string() << " at level " << LevelName(options.level)
-              << " with seed " << seed << " (" << checks.size() << " checks, " << jobs << " at a time)"
-              << std::endl;
+              << " with seed " << seed << " (" << checks.size() << " checks, " << jobs << " at a time"
+              << (options.shuffle ? ", shuffled by the seed" : "") << ")" << std::endl;
     // Absolute, for checks that change the working directory.
     const RunOptions run{std::filesystem::absolute(options.plugin), options.inProcess, options.timeoutSeconds,
                          jobs};
@@ -109,9 +151,8 @@ int RunValidate(const ValidateOptions& options) {
     const RunInfo info{options.plugin.string(), options.version, options.level, seed};
     const bool written = (options.json.empty() || WriteReport(options.json, ResultsJson(info, reports))) &&
                          (options.junit.empty() || WriteReport(options.junit, ResultsJunit(info, reports)));
-    const bool clean = std::none_of(reports.begin(), reports.end(), [](const CheckReport& r) {
-        return r.verdict.outcome == Outcome::Failed || r.verdict.outcome == Outcome::Crashed;
-    });
+    const bool clean = std::none_of(reports.begin(), reports.end(),
+                                    [](const CheckReport& r) { return IsFailure(r.verdict.outcome); });
     std::cout << (clean ? "PASSED" : "FAILED") << std::endl;
     return !written ? 2 : clean ? 0 : 1;
 }

@@ -1,7 +1,9 @@
 // The validator's own oracle and tools: if its expected files, names or guard pages were wrong, every verdict
 // on a plug-in would be too.
+#include "CheckSupport.h"
 #include "Documents.h"
 #include "GuardedBlock.h"
+#include "HostHandles.h"
 #include "Json.h"
 #include "Runner.h"
 
@@ -76,6 +78,19 @@ TEST(ValidatorOracle, PointsAtTheFirstDifferingSample) {
     EXPECT_EQ(validate::FirstDifference(file, d), "a file of 24 bytes instead of 25");
 }
 
+TEST(ValidatorOracle, ComparesHeadersAsLinesAndSamplesAsBytes) {
+    const std::vector<uint8_t> expected = Bytes("P6\n2\n1\n65535\n", {1, 2, 3});
+    const std::pair<std::vector<uint8_t>, std::string> seen[] = {
+        {expected, ""},
+        {Bytes("P6\n2\n1\n32768\n", {1, 2, 3}), "line 4 is \"32768\" instead of \"65535\""},
+        {Bytes("P6\n2\n1\n65535\n", {1, 9, 3}), "byte 14 is 0x09 instead of 0x02"},
+        {Bytes("P6\n2\n1\n65535\n", {1, 2}), "15 bytes instead of 16"}};
+    for (const auto& [bytes, difference] : seen) {
+        EXPECT_EQ(validate::CompareBytes(expected, bytes), difference);
+    }
+    EXPECT_EQ(validate::CompareFiles({{"$TMPDIR/a", expected}}, {}), "$TMPDIR/a is missing");
+}
+
 TEST(ValidatorJson, EscapesEverythingThatWouldBreakTheDocument) {
     EXPECT_EQ(validate::JsonString("a\"b\\c\nd\te\x01"), "\"a\\\"b\\\\c\\nd\\te\\u0001\"");
     EXPECT_EQ(validate::JsonString("Caf\xC3\xA9"), "\"Caf\xC3\xA9\"");
@@ -120,6 +135,41 @@ TEST(ValidatorRunner, ReportsEachWayACheckCanEnd) {
         {"leaves", "", [](const validate::CheckContext&) { _exit(3); }, validate::Level::Contract},
         {"throws", "", [](const validate::CheckContext&) { throw std::runtime_error("odd"); },
          validate::Level::Contract},
+        {"warns", "", [](const validate::CheckContext&) { validate::Warn("a choice of its own"); },
+         validate::Level::Contract},
+        {"misuses", "",
+         [](const validate::CheckContext&) {
+             HandleProcs* procs = host::handles::Procs();
+             Handle h = procs->newProc(4);
+             procs->unlockProc(h);
+             procs->disposeProc(h);
+         },
+         validate::Level::Contract},
+        {"fails-twice", "",
+         [](const validate::CheckContext&) {
+             validate::SubCases cases;
+             for (const char* name : {"first", "second", "third"}) {
+                 cases.Run(name, [&] { validate::Expect(name[0] == 's', name, "s", "other"); });
+             }
+             cases.Finish();
+         },
+         validate::Level::Contract},
+        {"dies-in-a-sub-case", "",
+         [](const validate::CheckContext&) {
+             validate::Note("the 1x1 document");
+             std::raise(SIGSEGV);
+         },
+         validate::Level::Contract},
+        {"reads-a-gone-delivery", "",
+         [](const validate::CheckContext&) {
+             const volatile uint8_t* gone = nullptr;
+             {
+                 host::GuardedBlock block(16);
+                 gone = block.Data();
+             }
+             (void)*gone;
+         },
+         validate::Level::Contract},
     };
     const std::vector<validate::CheckReport> reports = RunAll(checks, false);
     ASSERT_EQ(reports.size(), checks.size());
@@ -129,9 +179,17 @@ TEST(ValidatorRunner, ReportsEachWayACheckCanEnd) {
         {Outcome::Skipped, "not here"},
         // Killed by the signal, or ended by a sanitizer's report of it.
         {Outcome::Crashed, ""},
-        {Outcome::Crashed, "timed out: killed after 1 s"},
+        {Outcome::TimedOut, "killed after 1 s"},
         {Outcome::Crashed, "exited with status 3 before reaching a verdict"},
-        {Outcome::Failed, "the check stopped: odd"}};
+        {Outcome::Failed, "the check stopped: odd"},
+        {Outcome::Warning, "a choice of its own"},
+        {Outcome::Failed, "the plug-in misused a host handle: unlock of a handle that is not locked"},
+        {Outcome::Failed, "2 sub-cases failed:\nfirst: expected s, saw other\nthird: expected s, saw other"},
+        {Outcome::Crashed,
+         "killed by signal 11 (Segmentation fault) during the sub-case \"the 1x1 document\""},
+        {Outcome::Crashed,
+         "killed by signal 11 (Segmentation fault); its output: the plug-in faulted on a read of "
+         "an earlier delivery, gone since (a stale data pointer)"}};
     for (size_t i = 0; i < reports.size(); ++i) {
         EXPECT_EQ(reports[i].verdict.outcome, expected[i].first) << reports[i].name;
         EXPECT_EQ(reports[i].verdict.detail.substr(0, expected[i].second.size()), expected[i].second)

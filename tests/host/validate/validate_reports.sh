@@ -25,7 +25,19 @@ grep -q '<testsuites name="quenfield-export validate" tests="3" failures="0" err
     "$scratch/results.xml" || fail "the JUnit totals are wrong"
 grep -q '<testcase name="null-data-slot" classname="validate.contract"' "$scratch/results.xml" ||
     fail "the crashed check is missing from the JUnit file"
-for field in '"schemaVersion": 2' '"level": "contract"' '"seed": 5' '"validatorVersion": "'; do
+for field in '"schemaVersion": 3' '"level": "contract"' '"seed": 5' '"validatorVersion": "'; do
     grep -q "$field" "$scratch/results.json" || fail "the JSON lacks $field"
 done
+# The fuzz cases' reports, and checks chosen by patterns, repeated in an order drawn from the seed.
+"$validator" validate --plugin "$plugin" --reproduce 16 --junit "$scratch/fuzz.xml" --json "$scratch/fuzz.json" \
+    > "$scratch/output" 2>&1
+xmllint --noout --schema "$xsd" "$scratch/fuzz.xml" || fail "the fuzz run's JUnit file does not satisfy $xsd"
+grep -q '"name": "fuzz-16", "level": "contract", "description": "' "$scratch/fuzz.json" ||
+    fail "the fuzz run's JSON lacks its case"
+"$validator" validate --plugin "$plugin" --seed 3 --check 'null-*' 'unknown-selectors' --skip null-data-slot \
+    --repeat 2 --shuffle --json "$scratch/chosen.json" > "$scratch/output" 2>&1
+chosen=$(sed -n 's/.*"name": "\([^"]*\)".*/\1/p' "$scratch/chosen.json" | sort | tr '\n' ' ')
+[ "$chosen" = "null-param-block null-param-block#2 null-result null-result#2 unknown-selectors unknown-selectors#2 " ] ||
+    fail "--check, --skip and --repeat chose: $chosen"
+grep -q 'shuffled by the seed' "$scratch/output" || fail "the shuffled order's seed is not printed"
 echo "JUnit file valid against $(basename "$xsd"); JSON carries schema version, level and seed"
