@@ -79,8 +79,9 @@ bool StaysAtCleaning(const std::string& path) {
 }
 
 // The export folder after Start, from its entries before: left as it was by a refused Start; else emptied of
-// files (a read-only folder keeps them all), the entry under the file's name replaced by the file when the
-// export finished, and gone when it failed.
+// files (a read-only folder keeps them all), and the entry under the file's name replaced by the file when
+// the export finished. The file is written under a temporary name until then, so a failed export leaves what
+// the emptying could not remove and nothing of its own.
 std::set<std::string> ExpectedEntries(const Setup& setup, const std::set<std::string>& before,
                                       const StartOutcome& o) {
     if (!o.cleaned || setup.readOnly) {
@@ -92,16 +93,19 @@ std::set<std::string> ExpectedEntries(const Setup& setup, const std::set<std::st
             after.insert(name);
         }
     }
-    if (o.result == -23) {
+    if (!o.fileKept) {
+        // Judged after the fact, a removed file no longer shows what it was: only what is still there counts.
+        for (auto it = after.begin(); it != after.end();) {
+            struct stat info {};
+            it =
+                lstat((setup.exportFolder + "/" + *it).c_str(), &info) == 0 ? std::next(it) : after.erase(it);
+        }
         return after;
     }
-    const std::string file = o.fileKept ? fs::path(o.path).filename().string() : std::string();
     for (auto it = after.begin(); it != after.end();) {
         it = IsFolder(setup.exportFolder + "/" + *it) ? std::next(it) : after.erase(it);
     }
-    if (o.fileKept) {
-        after.insert(file);
-    }
+    after.insert(fs::path(o.path).filename().string());
     return after;
 }
 
