@@ -57,20 +57,39 @@ send() {
     fail "the Send did not start"
 }
 
+# The bridge's export process: the child of the bridge, once it has forked it.
+export_worker() {
+    local bridge
+    bridge=$(pgrep -o -f "^$WORK/plug-ins/quenfield-gimp/") || return 1
+    pgrep -P "$bridge" -f "^$WORK/plug-ins/quenfield-gimp/"
+}
+
 # The status bar's Cancel button sits at the bottom right of the image, left of the docks.
 cancel_at() { # percent of the export's pixel bytes written, hold|run
     local percent=$1 size=0 worker=""
     send
-    for _ in $(seq 6000); do
-        size=$(largest_export)
-        [ "${size:-0}" -ge $((BYTES / 100 * percent)) ] && break
-        bridge_running || break
-        sleep 0.002
-    done
     if [ "$2" = hold ]; then
-        worker=$(pgrep -n -f "^$WORK/plug-ins/quenfield-gimp/")
+        # Held from the start and let run in slices of 10 ms, so that no load on the machine lets the Send
+        # run past the moment before it is held there.
+        for _ in $(seq 600); do
+            worker=$(export_worker) && break
+            sleep 0.01
+        done
+        [ -n "$worker" ] || fail "$percent%: the bridge started no export process"
         kill -STOP "$worker"
+        for _ in $(seq 3000); do
+            size=$(largest_export)
+            [ "${size:-0}" -ge $((BYTES / 100 * percent)) ] && break
+            kill -CONT "$worker" && sleep 0.01 && kill -STOP "$worker"
+        done
         sleep 0.2
+    else
+        for _ in $(seq 6000); do
+            size=$(largest_export)
+            [ "${size:-0}" -ge $((BYTES / 100 * percent)) ] && break
+            bridge_running || break
+            sleep 0.002
+        done
     fi
     xdotool mousemove $((X + WIDTH - 249)) $((Y + HEIGHT - 19)) click 1
     sleep 0.5
