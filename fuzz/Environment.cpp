@@ -52,6 +52,13 @@ void MakeFolder(const std::string& path, mode_t mode) {
     chmod(path.c_str(), mode);
 }
 
+// The setups that hand a folder to another user test nothing when the change of owner did not happen.
+void GiveToNobody(const std::string& path) {
+    if (lchown(path.c_str(), uiNOBODY, uiNOBODY) != 0) {
+        throw std::runtime_error("cannot give " + path + " to nobody");
+    }
+}
+
 // A mount namespace of this process's own, in which a scratch folder stands in for /tmp/quenfield-<uid>.
 // Returns that path, or empty when the system does not allow it.
 std::string IsolateFallback(const std::string& source) {
@@ -93,7 +100,7 @@ Environment::Environment() {
     MakeFolder(victim, 0755);
     std::ofstream(victim + "/" + pcVICTIM_FILE) << pcVICTIM_FILE;
     if (geteuid() == 0) {
-        lchown((root + "/foreign").c_str(), uiNOBODY, uiNOBODY);
+        GiveToNobody(root + "/foreign");
     }
     fs::create_directories(root + "/data/applications");
     entry = root + "/data/applications/" QUENFIELD_APP_ID ".desktop";
@@ -209,7 +216,7 @@ std::string Environment::TempFolderFor(TmpState state) {
         setenv("TMPDIR", (root + "/shared").c_str(), 1);
         const std::string squatted = root + "/shared/" + PrivateName();
         MakeFolder(squatted, 0777);
-        lchown(squatted.c_str(), uiNOBODY, uiNOBODY);
+        GiveToNobody(squatted);
         return fallback;
     }
     }
@@ -229,7 +236,7 @@ void Environment::ApplyHazard(Hazard hazard, const std::string& folder, const st
         setup.folderRefused = true;
         break;
     case Hazard::ForeignOwned:
-        lchown(folder.c_str(), uiNOBODY, uiNOBODY);
+        GiveToNobody(folder);
         setup.folderRefused = true;
         break;
     case Hazard::OpenToOthers:

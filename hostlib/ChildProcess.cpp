@@ -14,7 +14,9 @@ std::string BecomeNobody(const std::string& tree) {
     std::error_code error;
     for (auto it = std::filesystem::recursive_directory_iterator(tree, error);
          it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-        lchown(it->path().c_str(), nobody, nobody);
+        if (lchown(it->path().c_str(), nobody, nobody) != 0) {
+            return "cannot give " + it->path().string() + " to nobody";
+        }
     }
     if (lchown(tree.c_str(), nobody, nobody) != 0 || setgroups(0, nullptr) != 0 || setgid(nobody) != 0 ||
         setuid(nobody) != 0) {

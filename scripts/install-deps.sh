@@ -11,6 +11,7 @@ PACKAGES="
     libtiff-dev libpng-dev libjpeg-dev libopenexr-dev libcli11-dev
     tmux netpbm imagemagick libtiff-tools libjpeg-turbo-progs time
     dpkg-dev file lintian desktop-file-utils groff-base man-db bsdextrautils bash-completion
+    debhelper autopkgtest diffoscope-minimal git
     libx11-dev libcairo2-dev xvfb xdotool x11-utils fonts-dejavu-core
     gimp libgimp2.0-dev procps
 "

@@ -3,9 +3,10 @@
 # run only and exports the built-in sample (a 16-bit RGB image with alpha) through the plug-in, ending with
 # the companion's imported TIFF.
 #
-# Nothing of the user's own desktop is touched: the companion's desktop entry is installed into a build-local
-# prefix that serves as XDG_DATA_HOME for this run, and the import goes to a build-local pictures folder, the
-# companion's log to a build-local state folder.
+# It writes only inside the checkout, and nothing of the user's own desktop is touched: everything is installed
+# into a build-local prefix that serves as XDG_DATA_HOME for this run (the companion's desktop entry too), the
+# export goes to a build-local temporary folder, the import to a build-local pictures folder, the companion's
+# log to a build-local state folder.
 set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -13,6 +14,7 @@ build="$root/build/normal"
 stage="$build/stage"
 pictures="$build/sample-pictures"
 state="$build/sample-state"
+tmp="$build/sample-tmp"
 sample="samples/sunset.png"
 log="$build/run-sample.log"
 
@@ -33,8 +35,12 @@ fi
 XDG_DATA_HOME="$stage/share"
 XDG_PICTURES_DIR="$pictures"
 XDG_STATE_HOME="$state"
+TMPDIR="$tmp"
 PATH="$stage/bin:$PATH"
-export XDG_DATA_HOME XDG_PICTURES_DIR XDG_STATE_HOME PATH
+export XDG_DATA_HOME XDG_PICTURES_DIR XDG_STATE_HOME TMPDIR PATH
+# The plug-in takes a temporary folder only when nobody else can write to it.
+mkdir -p "$tmp"
+chmod 700 "$tmp"
 imported="$pictures/Quenfield/sunset.tif"
 importlog="$state/quenfield/quenfield-import.log"
 rm -f "$pictures"/Quenfield/sunset*.tif

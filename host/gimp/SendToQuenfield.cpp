@@ -64,9 +64,17 @@ void LimitTileCaches(GeglBuffer* buffer) {
                  nullptr);
 }
 
+// GIMP shows a failure's returned words once, as its "Execution error" message (interactively) or the
+// script's error (non-interactively); a message of the bridge's own would say it twice.
 ProcedureResult Failure(const std::string& words) {
-    gimp_message(words.c_str());
     return {GIMP_PDB_EXECUTION_ERROR, words};
+}
+
+// What a user can do about a failure, where the bridge knows.
+std::string WhatToDo(const std::exception& e) {
+    return dynamic_cast<const host::PluginLoadError*>(&e) != nullptr
+               ? ". Install Quenfield Export again, or name the plug-in in QUENFIELD_EXPORT_MODULE."
+               : "";
 }
 
 ProcedureResult Outcome(const std::string& name, const host::DocumentInfo& info,
@@ -78,8 +86,13 @@ ProcedureResult Outcome(const std::string& name, const host::DocumentInfo& info,
     case exportErrCompanionNotLaunched: {
         const std::optional<host::ExportedFile> file = host::FindExportedFile(info);
         const std::string where = file ? file->path.string() : host::ExportFolder().string();
-        return Failure(name + " was exported to " + where + ", but " + host::DescribeResult(outcome.result) +
-                       code + "; the file is kept");
+        // The export itself succeeded: the user is told where the file is, and the procedure does not fail.
+        const std::string words = name + " was exported to " + where + ", but " +
+                                  host::DescribeResult(outcome.result) + code +
+                                  "; the file is kept. Install the companion application quenfield-import "
+                                  "(or register it), then send the image again.";
+        gimp_message(words.c_str());
+        return {};
     }
     default: {
         std::string words =
@@ -119,13 +132,17 @@ ProcedureResult SendImage(gint32 image) {
                            progress.Update(done, total);
                        }));
     } catch (const std::exception& e) {
-        return Failure(name + " was not sent to Quenfield: " + e.what());
+        return Failure(name + " was not sent to Quenfield: " + e.what() + WhatToDo(e));
     }
 }
 
-ProcedureResult ShowAbout() {
+ProcedureResult ShowAbout(GimpRunMode mode) {
     try {
         host::PluginLibrary plugin(ModulePath());
+        // The box waits for the user; a script that asks for it only learns that the plug-in is there.
+        if (mode == GIMP_RUN_NONINTERACTIVE) {
+            return {};
+        }
         AboutRecord about{nullptr, host::suites::Basic()};
         const int16_t result = plugin.Call(exportSelectorAbout, &about);
         if (result != exportNoErr) {
@@ -134,7 +151,7 @@ ProcedureResult ShowAbout() {
         }
         return {};
     } catch (const std::exception& e) {
-        return Failure(e.what());
+        return Failure(e.what() + WhatToDo(e));
     }
 }
 

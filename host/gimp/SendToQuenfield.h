@@ -19,7 +19,8 @@ struct ProcedureResult {
 std::filesystem::path ModulePath();
 
 ProcedureResult SendImage(gint32 image);
-ProcedureResult ShowAbout();
+// Non-interactively, only loads the plug-in: the box would wait for a user who is not there.
+ProcedureResult ShowAbout(GimpRunMode mode);
 
 } // namespace gimpbridge
 

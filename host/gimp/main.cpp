@@ -18,12 +18,13 @@ void Query() {
         {GIMP_PDB_DRAWABLE, const_cast<gchar*>("drawable"),
          const_cast<gchar*>("Unused: the whole visible image is sent")},
     };
+    // The label has no ellipsis: no dialog follows it.
     gimp_install_procedure(
         kExportProcedure, "Send the image to Quenfield",
         "Hands what is visible of the image to the Quenfield export plug-in, which writes it "
         "as a 16-bit PPM or a float PFM and opens it in the Quenfield companion "
         "application. The image itself and its undo history are left as they are.",
-        "Quenfield Export developers", "Quenfield Export developers", "2026", "Send to _Quenfield...", "*",
+        "Quenfield Export developers", "Quenfield Export developers", "2026", "Send to _Quenfield", "*",
         GIMP_PLUGIN, G_N_ELEMENTS(exportArgs), 0, exportArgs, nullptr);
     // Beside "Send by Email...": GIMP's own place for handing the open image to another program.
     gimp_plugin_menu_register(kExportProcedure, "<Image>/File/Send");
@@ -46,8 +47,8 @@ void Run(const gchar* name, gint count, const GimpParam* params, gint* returnCou
     gimpbridge::ProcedureResult result{GIMP_PDB_CALLING_ERROR, "unknown procedure"};
     if (std::strcmp(name, kExportProcedure) == 0 && count >= 2) {
         result = gimpbridge::SendImage(params[1].data.d_image);
-    } else if (std::strcmp(name, kAboutProcedure) == 0) {
-        result = gimpbridge::ShowAbout();
+    } else if (std::strcmp(name, kAboutProcedure) == 0 && count >= 1) {
+        result = gimpbridge::ShowAbout(static_cast<GimpRunMode>(params[0].data.d_int32));
     }
     error = result.error;
     values[0].type = GIMP_PDB_STATUS;

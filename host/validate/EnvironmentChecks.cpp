@@ -30,7 +30,9 @@ public:
         }
         if (seteuid(kNobody) != 0) {
             const int error = errno;
-            setegid(0);
+            if (setegid(0) != 0) {
+                std::abort(); // the rest of the run would not be root's
+            }
             Skip(std::string("cannot take the user id of nobody: ") + std::strerror(error));
         }
         switched_ = true;

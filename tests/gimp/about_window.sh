@@ -1,6 +1,6 @@
 #!/bin/bash
-# The bridge's About procedure inside GIMP on an X display (a private Xvfb): the plug-in's About box is a
-# window ("About Quenfield Export"), Return closes it, and the procedure then succeeds.
+# The bridge's About procedure, run interactively inside GIMP on an X display (a private Xvfb): the plug-in's
+# About box is a window ("About Quenfield Export"), Return closes it, and the procedure then succeeds.
 # Usage: about_window.sh BRIDGE HOST MODULE PIXELS GIMPLIBDIR GIMPDATADIR
 BRIDGE=$1 HOST=$2 MODULE=$3 GIMPLIBDIR=$5 GIMPDATADIR=$6
 . "$(dirname "$0")/common.sh"
@@ -17,7 +17,7 @@ done
 [ -s "$WORK/display" ] || { cat "$WORK/xvfb.log" >&2; echo "FAIL: Xvfb did not start" >&2; exit 1; }
 display=":$(cat "$WORK/display")"
 
-run_gimp about "(show-about)" DISPLAY="$display" &
+run_gimp about "(show-about RUN-INTERACTIVE)" DISPLAY="$display" &
 gimp=$!
 window=""
 for _ in $(seq 1200); do

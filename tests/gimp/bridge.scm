@@ -91,6 +91,6 @@
       (gimp-image-delete copy))
     (gimp-image-delete img)))
 
-(define (show-about)
-  (report "about" (if (eq? (catch 'failed (plug-in-quenfield-about RUN-NONINTERACTIVE) 'shown) 'shown)
+(define (show-about mode)
+  (report "about" (if (eq? (catch 'failed (plug-in-quenfield-about mode) 'shown) 'shown)
                       "shown" "failed")))
