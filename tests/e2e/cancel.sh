@@ -8,12 +8,7 @@ HOST=$1 IMPORT=$2 PIXELS=$3
 . "$(dirname "$0")/common.sh"
 cd "$WORK/src"
 
-# 8000x8000 16-bit RGB: a 384 MB export, from a small compressed source.
-head -c $((8000 * 8000 * 6)) /dev/zero >big.raw
-raw2tiff -w 8000 -l 8000 -b 3 -d short -p rgb -c zip big.raw big.tif
-rm big.raw
-"$PIXELS" pam u8 3 3 3 1 after.pam
-pamtopng after.pam >after.png
+make_big_sources
 
 # Each signal that asks a program to end cancels like Ctrl-C, and the status tells which one came (128 + n).
 for row in INT:130 TERM:143 HUP:129; do

@@ -30,3 +30,13 @@ await_file() {
     done
     return 1
 }
+
+# big.tif, 8000x8000 16-bit RGB (a 384 MB export) from a small compressed file, and after.png, a small image
+# to follow it, in the current folder.
+make_big_sources() {
+    head -c $((8000 * 8000 * 6)) /dev/zero >big.raw
+    raw2tiff -w 8000 -l 8000 -b 3 -d short -p rgb -c zip big.raw big.tif
+    rm big.raw
+    "$PIXELS" pam u8 3 3 3 1 after.pam
+    pamtopng after.pam >after.png
+}

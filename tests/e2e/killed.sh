@@ -7,11 +7,7 @@ HOST=$1 IMPORT=$2 PIXELS=$3
 . "$(dirname "$0")/common.sh"
 cd "$WORK/src"
 
-head -c $((8000 * 8000 * 6)) /dev/zero >big.raw
-raw2tiff -w 8000 -l 8000 -b 3 -d short -p rgb -c zip big.raw big.tif
-rm big.raw
-"$PIXELS" pam u8 3 3 3 1 after.pam
-pamtopng after.pam >after.png
+make_big_sources
 
 "$HOST" big.tif >/dev/null 2>&1 &
 host=$!

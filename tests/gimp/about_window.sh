@@ -5,17 +5,7 @@
 BRIDGE=$1 HOST=$2 MODULE=$3 GIMPLIBDIR=$5 GIMPDATADIR=$6
 . "$(dirname "$0")/common.sh"
 
-# Xvfb picks a free display number of its own and writes it to descriptor 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
-xvfb=$!
-gimp=""
-trap 'kill $xvfb $gimp 2>/dev/null || true; rm -rf "$WORK"' EXIT
-for _ in $(seq 100); do
-    [ -s "$WORK/display" ] && break
-    sleep 0.1
-done
-[ -s "$WORK/display" ] || { cat "$WORK/xvfb.log" >&2; echo "FAIL: Xvfb did not start" >&2; exit 1; }
-display=":$(cat "$WORK/display")"
+start_xvfb 1024x768x24
 
 run_gimp about "(show-about RUN-INTERACTIVE)" DISPLAY="$display" &
 gimp=$!

@@ -15,16 +15,8 @@ WIDTH=8000 HEIGHT=6000
 BYTES=$((WIDTH * HEIGHT * 6))
 pgmramp -lr $WIDTH $HEIGHT | pnmdepth 65535 | ppmtoppm | pamtopng >big16.png
 
-Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
-xvfb=$!
-gimp=""
-trap 'kill $xvfb $gimp 2>/dev/null || true; rm -rf "$WORK"' EXIT
-for _ in $(seq 100); do
-    [ -s "$WORK/display" ] && break
-    sleep 0.1
-done
-[ -s "$WORK/display" ] || { cat "$WORK/xvfb.log" >&2; echo "FAIL: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(cat "$WORK/display")"
+start_xvfb 1600x1200x24
+export DISPLAY="$display"
 
 # The whole GIMP, as a person uses it, with the image open.
 env GIMP2_DIRECTORY="$WORK/gimp-gui" TMPDIR="$WORK/tmp" XDG_DATA_HOME="$WORK/data" QUENFIELD_EXPORT_MODULE="$MODULE" \
