@@ -28,8 +28,9 @@ std::vector<std::string> GetDataFolders() {
             folders.push_back(folder);
         }
     };
+    // A relative XDG_DATA_HOME counts as unset, as it does for `register`, which then writes under HOME.
     const char* home = std::getenv("XDG_DATA_HOME");
-    if (home != nullptr && *home != '\0') {
+    if (home != nullptr && IsAbsolute(home)) {
         add(home);
     } else if (const char* user = std::getenv("HOME")) {
         add(_hlp::CreatePath(user, pcDEFAULT_DATA_HOME));

@@ -371,4 +371,13 @@ TEST_F(Export, TheCompanionIsFoundInTheSystemDataFoldersToo) {
     EXPECT_EQ(*arguments, std::vector<std::string>{FileOf("System.ppm")});
 }
 
+TEST_F(Export, ARelativeDataHomeCountsAsUnset) {
+    testfiles::ScopedEnv relative("XDG_DATA_HOME", "relative/data");
+    testfiles::ScopedEnv home("HOME", scratch.Path());
+    testfiles::FakeCompanion companion(scratch.Join(".local/share"));
+    TestHost host(Document(plugInModeRGBColor, 8, 3, 1, 1, "Home"));
+    EXPECT_EQ(host.Export(module), 0);
+    EXPECT_TRUE(companion.WaitForArguments().has_value());
+}
+
 } // namespace
