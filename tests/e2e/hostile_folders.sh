@@ -11,18 +11,22 @@ if [ "$(id -u)" != 0 ]; then
     exit 77
 fi
 if [ -z "${QUENFIELD_OWN_TMP:-}" ]; then
-    case "$HOST" in /tmp/*)
-        echo "skipped: the build is under /tmp, which the test replaces"
-        exit 77
-        ;;
-    esac
     if ! unshare -m --propagation private mount -t tmpfs tmpfs /tmp 2>/dev/null; then
         echo "skipped: no mount namespace with a /tmp of its own can be made here"
         exit 77
     fi
-    export QUENFIELD_OWN_TMP=1
-    exec unshare -m --propagation private bash -c 'mount -t tmpfs -o mode=1777 tmpfs /tmp && exec bash "$@"' \
-        bash "$0" "$@"
+    # A checkout or build under /tmp is mounted again at its place on the new /tmp, from a descriptor of the
+    # old one (mount -c: a path through /proc/self/fd must not be resolved by name).
+    keep=""
+    for path in "$0" "$HOST" "$IMPORT" "$PIXELS" "$SWAP"; do
+        path=$(realpath "$path")
+        case $path in /tmp/?*) path=${path#/tmp/} && keep="$keep ${path%%/*}" ;; esac
+    done
+    export QUENFIELD_OWN_TMP=1 QUENFIELD_KEEP_IN_TMP="$(echo "$keep" | tr ' ' '\n' | sort -u | tr '\n' ' ')"
+    exec unshare -m --propagation private bash -c 'exec 9</tmp && mount -t tmpfs -o mode=1777 tmpfs /tmp &&
+        for top in $QUENFIELD_KEEP_IN_TMP; do
+            mkdir "/tmp/$top" && mount -c --bind "/proc/self/fd/9/$top" "/tmp/$top" || exit 1
+        done && exec 9<&- && exec bash "$@"' bash "$0" "$@"
 fi
 unset TMPDIR
 . "$(dirname "$0")/common.sh"
