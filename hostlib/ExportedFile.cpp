@@ -12,18 +12,8 @@
 namespace host {
 namespace {
 
-// The plug-in's path field holds 255 bytes: a longer path has its name's stem shortened to fit.
+// The plug-in's path field holds 255 bytes.
 constexpr size_t kPathLimit = 255;
-
-std::filesystem::path FittedPath(const std::filesystem::path& folder, const std::string& name) {
-    const std::string whole = (folder / name).string();
-    if (whole.size() <= kPathLimit) {
-        return whole;
-    }
-    const size_t point = name.rfind('.');
-    const size_t excess = whole.size() - kPathLimit;
-    return folder / (name.substr(0, point - std::min(point, excess)) + name.substr(point));
-}
 
 // The first three header lines: magic, width, height.
 void DescribeHeader(ExportedFile& file, const std::string& head) {
@@ -46,6 +36,16 @@ void DescribeHeader(ExportedFile& file, const std::string& head) {
 }
 
 } // namespace
+
+std::filesystem::path FittedPath(const std::filesystem::path& folder, const std::string& name) {
+    const std::string whole = (folder / name).string();
+    if (whole.size() <= kPathLimit) {
+        return whole;
+    }
+    const size_t point = name.rfind('.');
+    const size_t excess = whole.size() - kPathLimit;
+    return folder / (name.substr(0, point - std::min(point, excess)) + name.substr(point));
+}
 
 std::filesystem::path ExportFolder() {
     const std::filesystem::path temp = ChooseTempFolder().folder;

@@ -18,6 +18,9 @@ struct ExportedFile {
     uintmax_t bytes = 0;
 };
 
+// The path the plug-in writes a file of this name to in folder: a path longer than its 255-byte path field
+// has the name's stem shortened to fit.
+std::filesystem::path FittedPath(const std::filesystem::path& folder, const std::string& name);
 // QuenfieldImport in the user's temporary folder, found as the plug-in finds it (TempFolderRule.h).
 std::filesystem::path ExportFolder();
 // The export file of the document: the name the plug-in gives it, in the export folder. Nothing when no

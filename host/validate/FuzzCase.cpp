@@ -3,6 +3,7 @@
 #include "CheckSupport.h"
 
 #include "BasicSuite.h"
+#include "ExportedFile.h"
 #include "HostHandles.h"
 
 #include <algorithm>
@@ -69,7 +70,8 @@ void Arrange(const Sandbox& sandbox, const Scenario& s) {
         std::ofstream(sandbox.ExportFolder() / "stale.ppm") << "stale";
     } else if (s.folder == fuzz::FolderState::FolderNamedLikeTheFile) {
         const std::string name = ExpectedName(s.filename, s.depth);
-        std::filesystem::create_directories(sandbox.ExportFolder() / (name.empty() ? "planted" : name));
+        std::filesystem::create_directories(name.empty() ? sandbox.ExportFolder() / "planted"
+                                                         : host::FittedPath(sandbox.ExportFolder(), name));
     }
 }
 
