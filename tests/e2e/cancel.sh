@@ -17,10 +17,7 @@ for row in INT:130 TERM:143 HUP:129; do
     "$HOST" big.tif after.png >result.txt &
     host=$!
     # Interrupt once the first rows are in the file, whatever its name while it is written.
-    for _ in $(seq 1000); do
-        [ -n "$(find "$EXPORTS" -type f -size +0 2>/dev/null)" ] && break
-        sleep 0.01
-    done
+    await_found "$EXPORTS" -type f -size +0 || true
     kill -$signal $host
     set +e
     wait $host

@@ -31,6 +31,15 @@ await_file() {
     return 1
 }
 
+# Waits up to 10 s until find, given these arguments, names something; the caller checks what it needs.
+await_found() {
+    for _ in $(seq 2000); do
+        [ -n "$(find "$@" 2>/dev/null)" ] && return 0
+        sleep 0.005
+    done
+    return 1
+}
+
 # big.tif, 8000x8000 16-bit RGB (a 384 MB export) from a small compressed file, and after.png, a small image
 # to follow it, in the current folder.
 make_big_sources() {

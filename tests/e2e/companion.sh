@@ -84,10 +84,7 @@ for signal in TERM INT HUP; do
     before=$(log_lines)
     "$IMPORT" --to "$PICTURES" large.ppm 2>/dev/null &
     companion=$!
-    for _ in $(seq 2000); do
-        [ -n "$(find "$PICTURES" -name 'large.tif.*.part')" ] && break
-        sleep 0.005
-    done
+    await_found "$PICTURES" -name 'large.tif.*.part' || true
     kill -STOP $companion
     [ -n "$(find "$PICTURES" -name 'large.tif.*.part')" ] || fail "SIG$signal: the import was not under way"
     kill -$signal $companion

@@ -11,10 +11,7 @@ make_big_sources
 
 "$HOST" big.tif >/dev/null 2>&1 &
 host=$!
-for _ in $(seq 1000); do
-    [ -n "$(find "$EXPORTS" -name '.big.ppm.*' -size +1000k 2>/dev/null)" ] && break
-    sleep 0.01
-done
+await_found "$EXPORTS" -name '.big.ppm.*' -size +1000k || true
 kill -KILL $host
 wait $host || true
 [ ! -e "$EXPORTS/big.ppm" ] || fail "the unfinished export is under its own name ($(stat -c %s "$EXPORTS/big.ppm") bytes)"

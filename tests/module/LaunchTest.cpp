@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
@@ -173,12 +174,22 @@ public:
     pid_t pid = 0;
 };
 
-TEST_F(Launch, WithASessionBusGivesTheConnectionBackAndLeavesNoSource) {
-    SessionBus bus;
-    if (!bus.Running()) {
-        GTEST_SKIP() << "dbus-daemon is not available";
+// Launches with a private session bus as the desktop's.
+class LaunchOnABus : public Launch {
+protected:
+    void SetUp() override {
+        Launch::SetUp();
+        if (!bus.Running()) {
+            GTEST_SKIP() << "dbus-daemon is not available";
+        }
+        address.emplace("DBUS_SESSION_BUS_ADDRESS", bus.address);
     }
-    testfiles::ScopedEnv address("DBUS_SESSION_BUS_ADDRESS", bus.address);
+
+    SessionBus bus;
+    std::optional<testfiles::ScopedEnv> address;
+};
+
+TEST_F(LaunchOnABus, WithASessionBusGivesTheConnectionBackAndLeavesNoSource) {
     const size_t socketsBefore = Count(Descriptors(), "socket:");
     ExportOnce("Warm"); // starts GLib's D-Bus thread, which stays with the process
     const auto descriptors = DescriptorsWithSockets(socketsBefore);
@@ -236,12 +247,7 @@ private:
 };
 
 // The launcher process ends right after the launch; the announcement must still reach the bus.
-TEST_F(Launch, WithASessionBusTheLaunchIsAnnouncedOnIt) {
-    SessionBus bus;
-    if (!bus.Running()) {
-        GTEST_SKIP() << "dbus-daemon is not available";
-    }
-    testfiles::ScopedEnv address("DBUS_SESSION_BUS_ADDRESS", bus.address);
+TEST_F(LaunchOnABus, WithASessionBusTheLaunchIsAnnouncedOnIt) {
     const AnnouncementLog announcements(bus.address, scratch.Join("announcements"));
     ExportOnce("Announced");
     EXPECT_TRUE(announcements.WaitFor("\"file://" + FileOf("Announced.ppm") + "\""));
@@ -250,12 +256,7 @@ TEST_F(Launch, WithASessionBusTheLaunchIsAnnouncedOnIt) {
 // GLib masks its own worker thread, but not its D-Bus thread or its task threads, which a launch on a
 // desktop starts. The companion starts as a desktop starts applications: the mask of the host's thread, no
 // descriptor of the host's, the standard streams on /dev/null.
-TEST_F(Launch, GLibsThreadsTakeNoSignalsAndTheCompanionGetsTheHostsMask) {
-    SessionBus bus;
-    if (!bus.Running()) {
-        GTEST_SKIP() << "dbus-daemon is not available";
-    }
-    testfiles::ScopedEnv address("DBUS_SESSION_BUS_ADDRESS", bus.address);
+TEST_F(LaunchOnABus, GLibsThreadsTakeNoSignalsAndTheCompanionGetsTheHostsMask) {
     sigset_t usr1;
     sigemptyset(&usr1);
     sigaddset(&usr1, SIGUSR1);
