@@ -26,7 +26,7 @@ const int32_t i32BIT_COORDINATES = 1;
 const unsigned int uiPATH_CAPACITY = 256;
 
 void RequireSession(const SGlobals* globals) {
-    _hlp::Require(globals != nullptr && globals->pExportRecord != nullptr);
+    _hlp::Require(globals != nullptr && globals->rHead.pExportRecord != nullptr);
 }
 
 // Folder and name joined, with the name's stem shortened when the whole would not fit the path field: a path
@@ -54,15 +54,15 @@ Boolean CheckStore(SGlobals* globals, int16_t code) {
     if (code == eERROR_NONE) {
         return true;
     }
-    if (*globals->pResult == eERROR_NONE) {
-        *globals->pResult = code;
+    if (*globals->rHead.pResult == eERROR_NONE) {
+        *globals->rHead.pResult = code;
     }
     return false;
 }
 
 void DispatchExportPrepare(SGlobals* globals) {
     RequireSession(globals);
-    ExportRecord* record = globals->pExportRecord;
+    ExportRecord* record = globals->rHead.pExportRecord;
     if (CheckStore(globals, CheckEnvironment(record))) {
         record->maxData = _hlp::MathMin<long>(record->maxData, iMAX_DATA);
         record->PluginUsing32BitCoordinates = i32BIT_COORDINATES;
@@ -117,8 +117,8 @@ int16_t SetExportFile(SGlobals* globals) {
     RequireSession(globals);
     _hlp::MiscFill<char>(globals->aPath, uiPATH_CAPACITY, cTRAILING_ZERO);
     std::string name;
-    if (!_exp::IsExportable(globals->pExportRecord) ||
-        !_exp::GetExportFilename(globals->pExportRecord, name)) {
+    if (!_exp::IsExportable(globals->rHead.pExportRecord) ||
+        !_exp::GetExportFilename(globals->rHead.pExportRecord, name)) {
         return eERROR_PARAM;
     }
     std::string folder;
@@ -145,9 +145,9 @@ void DispatchExportFinish(SGlobals* globals) {
 }
 
 int16_t SetExportFinished(SGlobals* globals) {
-    if (globals == nullptr || globals->pExportRecord == nullptr) {
+    if (globals == nullptr || globals->rHead.pExportRecord == nullptr) {
         return eERROR_PARAM;
     }
-    _hlp::SetRect(globals->pExportRecord->theRect32, 0, 0, 0, 0);
+    _hlp::SetRect(globals->rHead.pExportRecord->theRect32, 0, 0, 0, 0);
     return eERROR_NONE;
 }

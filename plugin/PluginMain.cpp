@@ -95,11 +95,12 @@ void MainProc(int16_t selector, ExportRecord* record, intptr_t* data, int16_t* r
 
 int16_t Allocate(SGlobals** globals, ExportRecord* record, intptr_t* data, int16_t* result) {
     _hlp::Require(globals != nullptr && record != nullptr && data != nullptr && result != nullptr);
-    void* block =
+    SGlobalsHead* head =
         AllocateGlobals(result, record, record->handleProcs, sizeof(SGlobals), data, CB_InitGlobals);
-    if (block == nullptr) {
+    if (head == nullptr) {
         return eERROR_NO_MEMORY;
     }
-    *globals = static_cast<SGlobals*>(block);
+    // The head is SGlobals' first member (asserted in DataGlobal.h), so the two share their address.
+    *globals = reinterpret_cast<SGlobals*>(head);
     return eERROR_NONE;
 }

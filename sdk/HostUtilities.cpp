@@ -4,24 +4,18 @@
 
 namespace {
 
-// The first two fields of every globals block, written by position.
-struct SGlobalsHead {
-    int16_t* pResult;
-    void* pParamBlock;
-};
-
-void* FillHead(void* block, int16_t* result, void* paramBlock) {
+SGlobalsHead* FillHead(void* block, int16_t* result, ExportRecord* record) {
     auto* head = static_cast<SGlobalsHead*>(block);
     head->pResult = result;
-    head->pParamBlock = paramBlock;
+    head->pExportRecord = record;
     *result = 0;
-    return block;
+    return head;
 }
 
 } // namespace
 
-void* AllocateGlobals(int16_t* result, void* paramBlock, HandleProcs* procs, int32_t size, intptr_t* data,
-                      GlobalsInitProc init) {
+SGlobalsHead* AllocateGlobals(int16_t* result, ExportRecord* record, HandleProcs* procs, int32_t size,
+                              intptr_t* data, GlobalsInitProc init) {
     if (*data == 0) {
         Handle h = HostNewHandle(procs, size);
         if (h == nullptr) {
@@ -32,13 +26,13 @@ void* AllocateGlobals(int16_t* result, void* paramBlock, HandleProcs* procs, int
             HostDisposeHandle(procs, h);
             return nullptr;
         }
-        FillHead(block, result, paramBlock);
+        SGlobalsHead* head = FillHead(block, result, record);
         init(block);
         *data = reinterpret_cast<intptr_t>(h);
-        return block;
+        return head;
     }
     void* block = HostLockHandle(procs, reinterpret_cast<Handle>(*data), true);
-    return block == nullptr ? nullptr : FillHead(block, result, paramBlock);
+    return block == nullptr ? nullptr : FillHead(block, result, record);
 }
 
 Boolean HostHandleProcsAvailable(const HandleProcs* procs) {

@@ -6,14 +6,20 @@
 
 #include <cstdint>
 
+// What every globals block begins with: the fields AllocateGlobals sets on every call. A plug-in's globals
+// type holds it as its first member and asserts so (see plugin/DataGlobal.h).
+struct SGlobalsHead {
+    int16_t* pResult;            // this call's result field
+    ExportRecord* pExportRecord; // this call's parameter block
+};
+
 // Fills a fresh globals block.
 typedef void (*GlobalsInitProc)(void* block);
 
-// Returns the locked globals block kept in *data, creating it on the first call (when *data is 0). Writes the
-// result pointer and the parameter block into the block's first two pointer-sized fields and sets *result to
-// 0. Null when the handle cannot be created or locked.
-void* AllocateGlobals(int16_t* result, void* paramBlock, HandleProcs* procs, int32_t size, intptr_t* data,
-                      GlobalsInitProc init);
+// Returns the locked globals block kept in *data, creating it on the first call (when *data is 0), with its
+// head set to result and record, and *result set to 0. Null when the handle cannot be created or locked.
+SGlobalsHead* AllocateGlobals(int16_t* result, ExportRecord* record, HandleProcs* procs, int32_t size,
+                              intptr_t* data, GlobalsInitProc init);
 
 // The host's handle routines are usable: version 1, at least eight routines, the first four present.
 Boolean HostHandleProcsAvailable(const HandleProcs* procs);

@@ -84,8 +84,8 @@ template int16_t WriteHeaderLine<long>(const SGlobals*, const char*, long);
 template int16_t WriteHeaderLine<const char*>(const SGlobals*, const char*, const char*);
 
 int16_t WritePPMHeader(const SGlobals* globals) {
-    _hlp::Require(globals != nullptr && globals->pExportRecord != nullptr);
-    const ExportRecord* record = globals->pExportRecord;
+    _hlp::Require(globals != nullptr && globals->rHead.pExportRecord != nullptr);
+    const ExportRecord* record = globals->rHead.pExportRecord;
     int16_t result = WriteHeaderLine<const char*>(globals, "%s", "P6");
     if (result == eERROR_NONE) {
         result = WriteHeaderLine<long>(globals, "%i", record->imageSize32.h);
@@ -100,8 +100,8 @@ int16_t WritePPMHeader(const SGlobals* globals) {
 }
 
 int16_t WritePFMHeader(const SGlobals* globals) {
-    _hlp::Require(globals != nullptr && globals->pExportRecord != nullptr);
-    const ExportRecord* record = globals->pExportRecord;
+    _hlp::Require(globals != nullptr && globals->rHead.pExportRecord != nullptr);
+    const ExportRecord* record = globals->rHead.pExportRecord;
     int16_t result = WriteHeaderLine<const char*>(globals, "%s", "PF");
     if (result == eERROR_NONE) {
         result = WriteHeaderLine<long>(globals, "%i", record->imageSize32.h);
@@ -117,8 +117,8 @@ int16_t WritePFMHeader(const SGlobals* globals) {
 }
 
 int16_t WriteImageHeader(const SGlobals* globals) {
-    _hlp::Require(globals != nullptr && globals->pExportRecord != nullptr);
-    switch (GetExportMode(globals->pExportRecord)) {
+    _hlp::Require(globals != nullptr && globals->rHead.pExportRecord != nullptr);
+    switch (GetExportMode(globals->rHead.pExportRecord)) {
     case eEXPORT_MODE_PPM:
         return WritePPMHeader(globals);
     case eEXPORT_MODE_PFM:

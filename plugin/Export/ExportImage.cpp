@@ -29,7 +29,7 @@ int16_t TransferChunk(SGlobals* globals, const _exp::SExportRegion& region) {
         result = _exp::WriteToExportFile(globals, data, size);
     }
     if (result == eERROR_NONE) {
-        result = _exp::CheckAbort(globals->pExportRecord);
+        result = _exp::CheckAbort(globals->rHead.pExportRecord);
     }
     return result;
 }
@@ -45,7 +45,7 @@ unsigned int LimitByMaxData(const ExportRecord* record, unsigned int maxPixel) {
 }
 
 int16_t TransferRows(SGlobals* globals, unsigned int bufferPixels) {
-    const ExportRecord* record = globals->pExportRecord;
+    const ExportRecord* record = globals->rHead.pExportRecord;
     const unsigned int maxPixel = LimitByMaxData(record, bufferPixels);
     if (maxPixel == 0) {
         return eERROR_PARAM;
@@ -74,8 +74,8 @@ int16_t TransferRows(SGlobals* globals, unsigned int bufferPixels) {
 namespace _exp {
 
 int16_t ExportImage(SGlobals* globals) {
-    _hlp::Require(globals != nullptr && globals->pExportRecord != nullptr);
-    const ExportRecord* record = globals->pExportRecord;
+    _hlp::Require(globals != nullptr && globals->rHead.pExportRecord != nullptr);
+    const ExportRecord* record = globals->rHead.pExportRecord;
     // The loops below make at least one pass, so a document without pixels is refused before they start.
     if (!HasPixels(record)) {
         return eERROR_PARAM;
@@ -99,11 +99,11 @@ int16_t ExportImage(SGlobals* globals) {
 }
 
 int16_t FetchData(SGlobals* globals, const SExportRegion* region, void** data, unsigned int* size) {
-    _hlp::Require(globals != nullptr && globals->pExportRecord != nullptr && region != nullptr &&
+    _hlp::Require(globals != nullptr && globals->rHead.pExportRecord != nullptr && region != nullptr &&
                   data != nullptr && size != nullptr);
     *data = nullptr;
     *size = 0;
-    ExportRecord* record = globals->pExportRecord;
+    ExportRecord* record = globals->rHead.pExportRecord;
     if (!WarnHostAdvanceStateAvailable(record->advanceState)) {
         return eERROR_PARAM;
     }

@@ -20,7 +20,7 @@ protected:
     void SetUp() override {
         std::memset(&globals, 0, sizeof globals);
         globals.iFile = -1;
-        globals.pExportRecord = &record;
+        globals.rHead.pExportRecord = &record;
         path = scratch.Join("file");
         std::strcpy(globals.aPath, path.c_str());
         ASSERT_EQ(_exp::OpenExportFile(&globals), 0);

@@ -49,8 +49,7 @@ TEST(HandleProcsUsable, NullTableIsNotUsable) {
 }
 
 struct Head {
-    int16_t* pResult;
-    void* pParamBlock;
+    SGlobalsHead rHead;
     int iInitialised;
 };
 
@@ -58,26 +57,30 @@ void Init(void* block) {
     static_cast<Head*>(block)->iInitialised += 1;
 }
 
+Head* Allocate(int16_t* result, ExportRecord* record, HandleProcs* procs, intptr_t* slot) {
+    return reinterpret_cast<Head*>(AllocateGlobals(result, record, procs, sizeof(Head), slot, Init));
+}
+
 TEST(AllocateGlobals, FirstCallCreatesAndInitialisesLaterCallsOnlyRelock) {
     HandleProcs procs = host::handles::Table();
     intptr_t slot = 0;
     int16_t result = 99;
-    int paramBlock = 0;
-    auto* head = static_cast<Head*>(AllocateGlobals(&result, &paramBlock, &procs, sizeof(Head), &slot, Init));
+    ExportRecord paramBlock{};
+    Head* head = Allocate(&result, &paramBlock, &procs, &slot);
     ASSERT_NE(head, nullptr);
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(head->pResult, &result);
-    EXPECT_EQ(head->pParamBlock, &paramBlock);
+    EXPECT_EQ(head->rHead.pResult, &result);
+    EXPECT_EQ(head->rHead.pExportRecord, &paramBlock);
     EXPECT_EQ(head->iInitialised, 1);
     ASSERT_NE(slot, 0);
     HostUnlockHandle(&procs, reinterpret_cast<Handle>(slot));
 
     int16_t second = 5;
-    int otherBlock = 0;
-    head = static_cast<Head*>(AllocateGlobals(&second, &otherBlock, &procs, sizeof(Head), &slot, Init));
+    ExportRecord otherBlock{};
+    head = Allocate(&second, &otherBlock, &procs, &slot);
     ASSERT_NE(head, nullptr);
-    EXPECT_EQ(head->pResult, &second);
-    EXPECT_EQ(head->pParamBlock, &otherBlock);
+    EXPECT_EQ(head->rHead.pResult, &second);
+    EXPECT_EQ(head->rHead.pExportRecord, &otherBlock);
     EXPECT_EQ(head->iInitialised, 1) << "the initialiser runs once";
     EXPECT_EQ(host::handles::Locks(reinterpret_cast<Handle>(slot)), 1);
     HostUnlockHandle(&procs, reinterpret_cast<Handle>(slot));
@@ -87,13 +90,12 @@ TEST(AllocateGlobals, FirstCallCreatesAndInitialisesLaterCallsOnlyRelock) {
 TEST(AllocateGlobals, FallbackHandlesWorkWithoutHostRoutines) {
     intptr_t slot = 0;
     int16_t result = 1;
-    int paramBlock = 0;
-    auto* head =
-        static_cast<Head*>(AllocateGlobals(&result, &paramBlock, nullptr, sizeof(Head), &slot, Init));
+    ExportRecord paramBlock{};
+    Head* head = Allocate(&result, &paramBlock, nullptr, &slot);
     ASSERT_NE(head, nullptr);
     EXPECT_EQ(head->iInitialised, 1);
     HostUnlockHandle(nullptr, reinterpret_cast<Handle>(slot));
-    EXPECT_EQ(AllocateGlobals(&result, &paramBlock, nullptr, sizeof(Head), &slot, Init), head);
+    EXPECT_EQ(Allocate(&result, &paramBlock, nullptr, &slot), head);
     HostUnlockHandle(nullptr, reinterpret_cast<Handle>(slot));
     HostDisposeHandle(nullptr, reinterpret_cast<Handle>(slot));
 }

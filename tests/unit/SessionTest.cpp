@@ -15,8 +15,8 @@ class Session : public ::testing::Test {
 protected:
     void SetUp() override {
         std::memset(&record, 0, sizeof record);
-        globals.pResult = &result;
-        globals.pExportRecord = &record;
+        globals.rHead.pResult = &result;
+        globals.rHead.pExportRecord = &record;
         globals.iFile = -1;
         globals.pBuffer = nullptr;
         std::memset(globals.aPath, 0, sizeof globals.aPath);
@@ -51,12 +51,12 @@ TEST_F(Session, SetExportFinishedEmptiesOnlyTheThirtyTwoBitRegion) {
 
 TEST_F(Session, SetExportFinishedReportsRatherThanThrows) {
     EXPECT_EQ(SetExportFinished(nullptr), eERROR_PARAM);
-    globals.pExportRecord = nullptr;
+    globals.rHead.pExportRecord = nullptr;
     EXPECT_EQ(SetExportFinished(&globals), eERROR_PARAM);
 }
 
 TEST_F(Session, PhasesAndChecksRequireTheirPointers) {
-    globals.pExportRecord = nullptr;
+    globals.rHead.pExportRecord = nullptr;
     for (auto phase :
          {DispatchExportPrepare, DispatchExportStart, DispatchExportContinue, DispatchExportFinish}) {
         EXPECT_EQ(ThrownCode([&] { phase(nullptr); }), eERROR_MISSING_PARAMETER);
