@@ -14,6 +14,16 @@ namespace _sys {
 // that was checked.
 bool SecureFolder(const std::string& path);
 void ReleaseFolder();
+
+// Releases the folder however the scope is left.
+class CFolderRelease {
+public:
+    CFolderRelease() = default;
+    ~CFolderRelease() { ReleaseFolder(); }
+    CFolderRelease(const CFolderRelease&) = delete;
+    CFolderRelease& operator=(const CFolderRelease&) = delete;
+};
+
 // Deletes the files directly inside folder that no export still needs: a file being written by a live export
 // and one its companion has not opened yet (for a bounded time) stay, as do subfolders and what cannot be
 // deleted. When another export is writing into the folder, nothing is deleted this time.

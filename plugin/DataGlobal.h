@@ -14,7 +14,7 @@ class IConvertBuffer;
 struct SGlobals {
     SGlobalsHead rHead;      // set by AllocateGlobals on every call
     int32_t iFile;           // the open export file, -1 when none
-    IConvertBuffer* pBuffer; // the running export's conversion buffer, null when none
+    IConvertBuffer* pBuffer; // lent by ExportImage while it runs, null otherwise
     char aPath[256];         // the export file's path, all zero until one is built
 };
 

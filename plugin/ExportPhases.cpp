@@ -107,7 +107,6 @@ void DispatchExportStart(SGlobals* globals) {
             _exp::RemoveExportFile(globals);
         }
     }
-    _sys::ReleaseFolder();
     CheckStore(globals, SetExportFinished(globals));
 }
 

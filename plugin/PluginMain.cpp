@@ -1,7 +1,6 @@
 #include "PluginMain.h"
 
 #include "AboutBox.h"
-#include "Export/Classify.h"
 #include "Export/ExportFile.h"
 #include "ExportPhases.h"
 #include "platform/CheckedFolder.h"
@@ -58,15 +57,13 @@ void DiscardExportFile(SGlobals* globals) noexcept {
     }
 }
 
-// Whatever failed, the host gets its code and nothing stays open: the file, the export folder, the buffer,
-// the requested region.
+// Whatever failed, the host gets its code and nothing stays open: the file and the requested region here, the
+// buffer and the export folder with the scopes that hold them.
 void Fail(SGlobals* globals, int16_t* result, int32_t code) noexcept {
     if (globals != nullptr) {
         DiscardExportFile(globals);
-        _exp::DestroyBuffer(globals->pBuffer);
         SetExportFinished(globals);
     }
-    _sys::ReleaseFolder();
     *result = static_cast<int16_t>(code);
 }
 
@@ -76,6 +73,9 @@ void MainProc(int16_t selector, ExportRecord* record, intptr_t* data, int16_t* r
     if (record == nullptr || data == nullptr || result == nullptr) {
         return;
     }
+    // Released after a failure's file is discarded: the unfinished file is removed through the folder's
+    // descriptor.
+    const _sys::CFolderRelease releaseFolder;
     SGlobals* globals = nullptr;
     try {
         RunSelector(selector, record, data, result, globals);

@@ -112,24 +112,4 @@ bool IsExportable(const ExportRecord* record) {
     return GetInputMode(record) != eINPUT_MODE_NONE && HasPixels(record) && FitsBuffer(record);
 }
 
-// 8-bit and 16-bit documents are both widened to 16-bit file samples; floats stay floats.
-IConvertBuffer* CreateBuffer(const ExportRecord* record) {
-    _hlp::Require(record != nullptr);
-    switch (GetInputDepth(record)) {
-    case eINPUT_DEPTH_8:
-        return new CConvertBuffer<unsigned short, unsigned char>();
-    case eINPUT_DEPTH_16:
-        return new CConvertBuffer<unsigned short, unsigned short>();
-    case eINPUT_DEPTH_32:
-        return new CConvertBuffer<float, float>();
-    default:
-        return nullptr;
-    }
-}
-
-void DestroyBuffer(IConvertBuffer*& buffer) {
-    delete buffer;
-    buffer = nullptr;
-}
-
 } // namespace _exp

@@ -1,4 +1,4 @@
-// What kind of document the export is handling, and the conversion buffer that fits it.
+// What kind of document the export is handling.
 #ifndef QUENFIELD_EXPORT_CLASSIFY_H
 #define QUENFIELD_EXPORT_CLASSIFY_H
 
@@ -42,12 +42,6 @@ bool HasPixels(const ExportRecord* record);
 bool FitsBuffer(const ExportRecord* record);
 // A supported kind, with pixels, that fits the buffer: the documents an export can finish.
 bool IsExportable(const ExportRecord* record);
-
-// A new, unconfigured buffer for the document's depth, or null for an unsupported one. Release it only
-// through DestroyBuffer.
-IConvertBuffer* CreateBuffer(const ExportRecord* record);
-// Deletes the buffer if there is one and always leaves the pointer null.
-void DestroyBuffer(IConvertBuffer*& buffer);
 
 } // namespace _exp
 

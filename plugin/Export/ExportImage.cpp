@@ -4,12 +4,28 @@
 
 #include "ConvertBuffer/IConvertBuffer.h"
 #include "Export/Classify.h"
+#include "Export/ExportBuffer.h"
 #include "Export/ExportFile.h"
 #include "platform/Error.h"
 #include "platform/MiscMath.h"
 #include "sdk/HostAlerts.h"
 
+#include <memory>
+
 namespace {
+
+// Lends the export's buffer to ConvertData through the globals, for as long as the export runs, however it
+// ends.
+class CBufferLoan {
+public:
+    CBufferLoan(SGlobals* globals, IConvertBuffer* buffer) : pGlobals(globals) { pGlobals->pBuffer = buffer; }
+    ~CBufferLoan() { pGlobals->pBuffer = nullptr; }
+    CBufferLoan(const CBufferLoan&) = delete;
+    CBufferLoan& operator=(const CBufferLoan&) = delete;
+
+private:
+    SGlobals* pGlobals;
+};
 
 // A host without progressProc simply gets no reports.
 void ReportProgress(const ExportRecord* record, unsigned int row, unsigned int height) {
@@ -80,22 +96,20 @@ int16_t ExportImage(SGlobals* globals) {
     if (!HasPixels(record)) {
         return eERROR_PARAM;
     }
-    globals->pBuffer = CreateBuffer(record);
-    if (globals->pBuffer == nullptr) {
+    const std::unique_ptr<IConvertBuffer> buffer = CreateBuffer(record);
+    if (buffer == nullptr) {
         return eERROR_PARAM;
     }
-    int16_t result = eERROR_PARAM;
-    if (globals->pBuffer->Create(GetInputFormat(record), static_cast<unsigned int>(record->planes))) {
-        const unsigned int maxPixel = globals->pBuffer->GetMaxPixel();
-        if (maxPixel != 0) {
-            result = WriteImageHeader(globals);
-            if (result == eERROR_NONE) {
-                result = TransferRows(globals, maxPixel);
-            }
-        }
+    const CBufferLoan loan(globals, buffer.get());
+    if (!buffer->Create(GetInputFormat(record), static_cast<unsigned int>(record->planes))) {
+        return eERROR_PARAM;
     }
-    DestroyBuffer(globals->pBuffer);
-    return result;
+    const unsigned int maxPixel = buffer->GetMaxPixel();
+    if (maxPixel == 0) {
+        return eERROR_PARAM;
+    }
+    const int16_t result = WriteImageHeader(globals);
+    return result == eERROR_NONE ? TransferRows(globals, maxPixel) : result;
 }
 
 int16_t FetchData(SGlobals* globals, const SExportRegion* region, void** data, unsigned int* size) {

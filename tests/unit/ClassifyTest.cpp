@@ -1,6 +1,7 @@
 // Which documents the export supports, and the buffer each one gets.
 #include "Export/Classify.h"
 #include "ConvertBuffer/ConvertBuffer.h"
+#include "Export/ExportBuffer.h"
 #include "platform/Error.h"
 
 #include <gtest/gtest.h>
@@ -63,10 +64,7 @@ TEST_P(Classify, ModeDepthAndPlanesGiveEveryClassification) {
     EXPECT_EQ(GetInputDepth(&record), c.inputDepth);
     EXPECT_EQ(GetExportMode(&record), c.exportMode);
     EXPECT_EQ(GetInputFormat(&record), c.format);
-    IConvertBuffer* buffer = CreateBuffer(&record);
-    EXPECT_TRUE(IsBuffer(buffer, c.buffer));
-    DestroyBuffer(buffer);
-    EXPECT_EQ(buffer, nullptr);
+    EXPECT_TRUE(IsBuffer(CreateBuffer(&record).get(), c.buffer));
 }
 
 const EInputFormat eRGB = eINPUT_FORMAT_RGB;
@@ -146,13 +144,6 @@ TEST(ClassifyMode, NullRecordThrowsMissingParameter) {
             EXPECT_EQ(code, eERROR_MISSING_PARAMETER);
         }
     }
-}
-
-TEST(ClassifyMode, DestroyBufferOnNullDoesNothing) {
-    IConvertBuffer* buffer = nullptr;
-    DestroyBuffer(buffer);
-    DestroyBuffer(buffer);
-    EXPECT_EQ(buffer, nullptr);
 }
 
 // What an export can finish: the buffer's last plane count and the smallest document are the edges.
