@@ -5,6 +5,8 @@
 #include <string>
 
 extern const char cPATH_SEPARATOR; // the platform's path separator
+// Bytes of a path field, its terminating zero included: the longest path an export uses is one less.
+constexpr unsigned int uiPATH_CAPACITY = 256;
 
 namespace _hlp {
 

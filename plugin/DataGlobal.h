@@ -3,6 +3,7 @@
 #define QUENFIELD_DATAGLOBAL_H
 
 #include "ExportInterface.h"
+#include "platform/Path.h"
 #include "sdk/HostUtilities.h"
 
 #include <cstddef>
@@ -12,10 +13,10 @@
 class IConvertBuffer;
 
 struct SGlobals {
-    SGlobalsHead rHead;      // set by AllocateGlobals on every call
-    int32_t iFile;           // the open export file, -1 when none
-    IConvertBuffer* pBuffer; // lent by ExportImage while it runs, null otherwise
-    char aPath[256];         // the export file's path, all zero until one is built
+    SGlobalsHead rHead;          // set by AllocateGlobals on every call
+    int32_t iFile;               // the open export file, -1 when none
+    IConvertBuffer* pBuffer;     // lent by ExportImage while it runs, null otherwise
+    char aPath[uiPATH_CAPACITY]; // the export file's path, all zero until one is built
 };
 
 // AllocateGlobals writes the head at the start of the block, and the host keeps the block as raw memory.

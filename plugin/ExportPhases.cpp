@@ -2,6 +2,7 @@
 // wins.
 #include "ExportPhases.h"
 
+#include "ConvertBuffer/ConvertBuffer.h"
 #include "Export/Classify.h"
 #include "Export/ExportFile.h"
 #include "Export/ExportImage.h"
@@ -12,18 +13,20 @@
 #include "platform/Error.h"
 #include "platform/Files.h"
 #include "platform/Launch.h"
-#include "platform/MiscMath.h"
 #include "platform/Path.h"
 #include "platform/PendingFile.h"
 #include "platform/Strings.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
 
+// The most bytes the plug-in takes in one region: more than its largest chunk (a full buffer of 4-byte
+// samples), so it never splits one, and no more, so that a host offering more need not hold it at once.
 const int32_t iMAX_DATA = 0x80000;
+static_assert(iMAX_DATA >= uiBUFFER_SIZE * sizeof(float), "a chunk must fit in one region");
 const int32_t i32BIT_COORDINATES = 1;
-const unsigned int uiPATH_CAPACITY = 256;
 
 void RequireSession(const SGlobals* globals) {
     _hlp::Require(globals != nullptr && globals->rHead.pExportRecord != nullptr);
@@ -64,7 +67,7 @@ void DispatchExportPrepare(SGlobals* globals) {
     RequireSession(globals);
     ExportRecord* record = globals->rHead.pExportRecord;
     if (CheckStore(globals, CheckEnvironment(record))) {
-        record->maxData = _hlp::MathMin<long>(record->maxData, iMAX_DATA);
+        record->maxData = std::min<long>(record->maxData, iMAX_DATA);
         record->PluginUsing32BitCoordinates = i32BIT_COORDINATES;
     }
 }
@@ -114,7 +117,7 @@ void DispatchExportStart(SGlobals* globals) {
 // refused export leaves the previous export (which may be kept for a later import) where it is.
 int16_t SetExportFile(SGlobals* globals) {
     RequireSession(globals);
-    _hlp::MiscFill<char>(globals->aPath, uiPATH_CAPACITY, cTRAILING_ZERO);
+    std::fill_n(globals->aPath, uiPATH_CAPACITY, cTRAILING_ZERO);
     std::string name;
     if (!_exp::IsExportable(globals->rHead.pExportRecord) ||
         !_exp::GetExportFilename(globals->rHead.pExportRecord, name)) {

@@ -3,9 +3,10 @@
 #include "platform/Dialogs.h"
 #include "platform/Error.h"
 #include "platform/Handles.h"
-#include "platform/MiscMath.h"
 #include "platform/Resources.h"
 #include "platform/Screen.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -32,7 +33,7 @@ void AppendCharacter(unsigned char* text, char c) {
 int16_t ShowVersionAlert(WindowRef, int16_t alertResource, int16_t messageResource,
                          ConstStr255Param versionText1, ConstStr255Param versionText2) {
     Str255 message;
-    _hlp::MiscFill<unsigned char>(message, sizeof message, 0);
+    std::fill_n(message, sizeof message, 0);
     if (alertResource == 0) {
         return 0;
     }
@@ -112,7 +113,7 @@ void DoubleToString(unsigned char* text, double value, int16_t precision) {
     for (;;) {
         value *= 10.0;
         // Only a value beyond the 32-bit range leaves more than one digit here.
-        const uint32_t digit = _hlp::MathMin<uint32_t>(IntegerPart(value), 9);
+        const uint32_t digit = std::min<uint32_t>(IntegerPart(value), 9);
         AppendCharacter(text, static_cast<char>('0' + digit));
         value -= digit;
         if (!(value > 0.0) || --precision < 1) {

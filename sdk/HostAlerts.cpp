@@ -1,7 +1,8 @@
 #include "sdk/HostAlerts.h"
 
-#include "platform/MiscMath.h"
 #include "sdk/DialogUtilities.h"
+
+#include <algorithm>
 
 bool HostAdvanceStateAvailable(ExportAdvanceStateProc proc) {
     return proc != nullptr;
@@ -11,7 +12,7 @@ bool WarnHostAdvanceStateAvailable(ExportAdvanceStateProc proc) {
     const bool available = HostAdvanceStateAvailable(proc);
     if (!available) {
         Str255 version;
-        _hlp::MiscFill<unsigned char>(version, sizeof version, 0);
+        std::fill_n(version, sizeof version, 0);
         DoubleToString(version, 3.0, 1);
         ShowVersionAlert(nullptr, sALERT_VERSION, sSTRING_VERSION_MESSAGE, version, nullptr);
     }

@@ -60,7 +60,9 @@ void LimitTileCaches(GeglBuffer* buffer) {
     const guint64 tileBytes =
         guint64{gimp_tile_width()} * gimp_tile_height() *
         static_cast<guint64>(babl_format_get_bytes_per_pixel(gegl_buffer_get_format(buffer)));
-    g_object_set(gegl_config(), "tile-cache-size", std::max<guint64>(2 * across * tileBytes, 16 << 20),
+    // The cache is the whole process's: a narrow image's two rows would leave nothing for GEGL's own buffers.
+    const guint64 processFloor = guint64{16} << 20;
+    g_object_set(gegl_config(), "tile-cache-size", std::max<guint64>(2 * across * tileBytes, processFloor),
                  nullptr);
 }
 

@@ -6,6 +6,7 @@
 #include "platform/Error.h"
 #include "platform/Path.h"
 #include "platform/linux/FolderEntries.h"
+#include "platform/linux/TrustedFolder.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -16,7 +17,6 @@
 namespace {
 
 const mode_t uiFOLDER_MODE = 0700;
-const mode_t uiFOREIGN_WRITE = S_IWGRP | S_IWOTH;
 // A companion that has not opened its file this long after the export is taken as never coming: the file is
 // then an ordinary leftover. Long enough for a companion that starts slowly on a busy desktop; as long as a
 // host waits for its companion to take the file.

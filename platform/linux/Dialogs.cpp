@@ -4,13 +4,13 @@
 #include "platform/linux/Dialogs.h"
 
 #include "platform/Error.h"
-#include "platform/MiscMath.h"
 #include "platform/Resources.h"
 #include "platform/Screen.h"
 #include "platform/linux/DialogLayout.h"
 #include "platform/linux/Display.h"
 #include "platform/linux/Resources.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -107,7 +107,7 @@ DialogRef NewDialogRecord(const DialogTemplate& dlgTemplate) {
     std::memcpy(dialog->window.aTitle, dlgTemplate.title, sizeof(Str255));
     if (const void* items = PeekResource(cRESOURCE_ITEMS, dlgTemplate.itemsID, sizeof(SItemList))) {
         std::memcpy(&dialog->items, items, sizeof(SItemList));
-        dialog->items.sCount = _hlp::MathClamp<int16_t>(dialog->items.sCount, 0, cMAX_DIALOG_ITEMS);
+        dialog->items.sCount = std::clamp<int16_t>(dialog->items.sCount, 0, cMAX_DIALOG_ITEMS);
     }
     Windows().push_back(dialog.get());
     return dialog.release();
@@ -138,8 +138,8 @@ DialogRef DialogOf(WindowRef window) {
 }
 
 Point ClampedPoint(Point point, const Rect& bounds) {
-    return Point{_hlp::MathClamp<int16_t>(point.v, bounds.top, static_cast<int16_t>(bounds.bottom - 1)),
-                 _hlp::MathClamp<int16_t>(point.h, bounds.left, static_cast<int16_t>(bounds.right - 1))};
+    return Point{std::clamp<int16_t>(point.v, bounds.top, static_cast<int16_t>(bounds.bottom - 1)),
+                 std::clamp<int16_t>(point.h, bounds.left, static_cast<int16_t>(bounds.right - 1))};
 }
 
 } // namespace

@@ -19,11 +19,9 @@
 
 namespace {
 
-const size_t uiPATH_LIMIT = 255;
 const char* const pcSHARED_FALLBACK = "/tmp";
 const char* const pcPRIVATE_PREFIX = "quenfield-";
 const mode_t uiFOLDER_MODE = 0700;
-const mode_t uiFOREIGN_WRITE = S_IWGRP | S_IWOTH;
 const mode_t uiFOREIGN_ANY = S_IRWXG | S_IRWXO;
 
 struct SCandidate {
@@ -95,7 +93,7 @@ bool GetTempFolder(std::string& path) {
     if (found.iDescriptor == -1) {
         return false;
     }
-    if (found.sPath.size() > uiPATH_LIMIT) {
+    if (found.sPath.size() >= uiPATH_CAPACITY) {
         close(found.iDescriptor);
         return false;
     }

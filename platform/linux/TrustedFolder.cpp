@@ -9,7 +9,6 @@
 namespace {
 
 const int iSTEP_FLAGS = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-const mode_t uiFOREIGN_WRITE = S_IWGRP | S_IWOTH;
 
 bool IsTrustedAt(int fd) {
     struct stat info {};

@@ -6,6 +6,9 @@
 #include <string>
 #include <sys/stat.h>
 
+// Write permission for group or others: what lets another user change a folder's entries.
+constexpr mode_t uiFOREIGN_WRITE = S_IWGRP | S_IWOTH;
+
 namespace _sys {
 
 // Owned by root or the user, and not writable by group or others unless it is sticky: then others may add

@@ -7,8 +7,8 @@
 #include "ConvertBuffer/ConvertValue.h"
 #include "ConvertBuffer/IConvertBuffer.h"
 #include "platform/Error.h"
-#include "platform/MiscMath.h"
 
+#include <algorithm>
 #include <cstring>
 
 constexpr unsigned int uiBUFFER_SIZE = 30000; // elements in each array, of the array's own type
@@ -71,8 +71,8 @@ bool CConvertBuffer<T, U>::Create(EInputFormat format, unsigned int planes) {
     Reset();
     eFormat = format;
     uiPlanes = planes;
-    uiMaxPixel = _hlp::MathMin<unsigned int>(
-        uiMAX_PIXEL, uiBUFFER_SIZE / _hlp::MathMax<unsigned int>(planes, uiOUTPUT_CHANNELS));
+    uiMaxPixel = std::min<unsigned int>(uiMAX_PIXEL,
+                                        uiBUFFER_SIZE / std::max<unsigned int>(planes, uiOUTPUT_CHANNELS));
     if (uiMaxPixel == 0) {
         return false;
     }
@@ -97,8 +97,8 @@ void CConvertBuffer<T, U>::Reset() {
     uiInputBufferBytes = 0;
     uiOutputBufferBytes = 0;
     eFormat = eINPUT_FORMAT_NONE;
-    _hlp::MiscFill<U>(aInput, uiBUFFER_SIZE, U(0));
-    _hlp::MiscFill<T>(aOutput, uiBUFFER_SIZE, T(0));
+    std::fill_n(aInput, uiBUFFER_SIZE, U(0));
+    std::fill_n(aOutput, uiBUFFER_SIZE, T(0));
 }
 
 template <class T, class U>

@@ -2,8 +2,7 @@
 #ifndef QUENFIELD_CONVERTBUFFER_CONVERTVALUE_H
 #define QUENFIELD_CONVERTBUFFER_CONVERTVALUE_H
 
-#include "platform/MiscMath.h"
-
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -25,7 +24,7 @@ inline unsigned short MapTo16Bit(unsigned char v) {
 
 // The unit range onto 0..65535, truncated. A NaN passes the clamp and maps to 0.
 inline unsigned short MapTo16Bit(float v) {
-    const float unit = MathClamp<float>(v, 0.0f, 1.0f);
+    const float unit = std::clamp<float>(v, 0.0f, 1.0f);
     if (unit != unit) {
         return 0;
     }
@@ -37,8 +36,8 @@ inline unsigned short MapTo16Bit(float v) {
 // for 0, 2v - 1 below 32768 and 65535 from there on, that is m + max(m, 1) - 1 with m = min(v, 32768):
 // unsigned 16-bit minimum, maximum and additions only, so vector lanes stay narrow and the steps few.
 inline unsigned short MapHostTo16Bit(unsigned short v) {
-    const unsigned short m = MathMin<unsigned short>(v, 32768);
-    return static_cast<unsigned short>(m + MathMax<unsigned short>(m, 1) - 1);
+    const unsigned short m = std::min<unsigned short>(v, 32768);
+    return static_cast<unsigned short>(m + std::max<unsigned short>(m, 1) - 1);
 }
 
 // Exchanges the two bytes, whatever the processor: ((v & 0xFF) << 8) | ((v & 0xFF00) >> 8), written as the

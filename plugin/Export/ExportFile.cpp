@@ -4,17 +4,20 @@
 #include "Export/Classify.h"
 #include "platform/Error.h"
 #include "platform/Files.h"
-#include "platform/MiscMath.h"
 #include "platform/PendingFile.h"
 #include "platform/Strings.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 namespace {
 
-const unsigned int uiLINE_CAPACITY = 33;
+// A header line holds one number or one tag; 30 characters are more than any of them needs, and the
+// formatting room has a character more than a line at the limit with its LF and terminator, so a longer line
+// shows as one.
 const unsigned int uiLINE_LIMIT = 30;
+const unsigned int uiLINE_CAPACITY = uiLINE_LIMIT + 3;
 const char cLINE_END = '\n';
 const long iMAX_SAMPLE = 65535;
 
@@ -69,7 +72,7 @@ template <class T>
 int16_t WriteHeaderLine(const SGlobals* globals, const char* format, T value) {
     _hlp::Require(globals != nullptr && format != nullptr);
     char line[uiLINE_CAPACITY];
-    _hlp::MiscFill<char>(line, uiLINE_CAPACITY, cTRAILING_ZERO);
+    std::fill_n(line, uiLINE_CAPACITY, cTRAILING_ZERO);
     FormatValue(line, format, value);
     const unsigned int length = _hlp::StrGetLen(line);
     if (length > uiLINE_LIMIT) {

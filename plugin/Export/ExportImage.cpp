@@ -7,9 +7,9 @@
 #include "Export/ExportBuffer.h"
 #include "Export/ExportFile.h"
 #include "platform/Error.h"
-#include "platform/MiscMath.h"
 #include "sdk/HostAlerts.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -57,7 +57,7 @@ unsigned int LimitByMaxData(const ExportRecord* record, unsigned int maxPixel) {
     }
     const unsigned int sampleBytes = static_cast<unsigned int>(record->depth) / 8;
     const unsigned int pixelBytes = static_cast<unsigned int>(record->planes) * sampleBytes;
-    return _hlp::MathMin<unsigned int>(maxPixel, static_cast<unsigned int>(record->maxData) / pixelBytes);
+    return std::min<unsigned int>(maxPixel, static_cast<unsigned int>(record->maxData) / pixelBytes);
 }
 
 int16_t TransferRows(SGlobals* globals, unsigned int bufferPixels) {
@@ -73,11 +73,11 @@ int16_t TransferRows(SGlobals* globals, unsigned int bufferPixels) {
     _exp::SExportRegion region;
     region.sLoPlane = 0;
     // Every plane, alpha and extra channels included: the layout the buffer was created for.
-    region.sHiPlane = _hlp::MathMax<short>(static_cast<short>(record->planes - 1), region.sLoPlane);
+    region.sHiPlane = std::max<short>(static_cast<short>(record->planes - 1), region.sLoPlane);
     for (unsigned int row = 0; row < height && result == eERROR_NONE; ++row) {
         for (unsigned int chunk = 0; chunk < chunks && result == eERROR_NONE; ++chunk) {
             _hlp::SetRect(region.rcRegion, chunk * maxPixel,
-                          _hlp::MathMin<unsigned int>((chunk + 1) * maxPixel, width), row, row + 1);
+                          std::min<unsigned int>((chunk + 1) * maxPixel, width), row, row + 1);
             result = TransferChunk(globals, region);
         }
         ReportProgress(record, row, height);

@@ -1,23 +1,20 @@
 #include "Export/ExportName.h"
 #include "ThrownCode.h"
-#include "platform/MiscMath.h"
 #include "platform/Path.h"
 #include "platform/Strings.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
-
-#include <cmath>
-#include <limits>
 #include <string>
 
 namespace {
 
 TEST(StrPrintF, NumberIntoZeroFilledLineKeepsTheRestZero) {
     char line[33];
-    _hlp::MiscFill<char>(line, sizeof line, 'x');
-    _hlp::MiscFill<char>(line, sizeof line, cTRAILING_ZERO);
+    std::fill_n(line, sizeof line, 'x');
+    std::fill_n(line, sizeof line, cTRAILING_ZERO);
     _hlp::StrPrintF(line, sizeof line, "%i", 1234);
     EXPECT_EQ(std::string(line), "1234");
     for (size_t i = 4; i < sizeof line; ++i) {
@@ -42,8 +39,8 @@ TEST_P(StrCut, PrintFAndCopyKeepSizeMinusOneCharactersAndEndWithZero) {
     const CutCase& c = GetParam();
     char print[16];
     char copy[16];
-    _hlp::MiscFill<char>(print, sizeof print, '#');
-    _hlp::MiscFill<char>(copy, sizeof copy, '#');
+    std::fill_n(print, sizeof print, '#');
+    std::fill_n(copy, sizeof copy, '#');
     _hlp::StrPrintF(print, c.size, "%s", c.text);
     _hlp::StrCopy(copy, c.size, c.text);
     for (char* dst : {print, copy}) {
@@ -83,37 +80,11 @@ TEST(StrHelpers, NullPointersThrowMissingParameter) {
     EXPECT_EQ(ThrownCode([&] { _hlp::StrCopy(nullptr, 4, "x"); }), eERROR_MISSING_PARAMETER);
     EXPECT_EQ(ThrownCode([&] { _hlp::StrCopy(buffer, 4, nullptr); }), eERROR_MISSING_PARAMETER);
     EXPECT_EQ(ThrownCode([&] { _hlp::StrGetLen(nullptr); }), eERROR_MISSING_PARAMETER);
-    EXPECT_EQ(ThrownCode([&] { _hlp::MiscFill<char>(nullptr, 0, 'a'); }), eERROR_MISSING_PARAMETER);
 }
 
 TEST(StrGetLen, CountsUpToTheTerminator) {
     EXPECT_EQ(_hlp::StrGetLen(""), 0u);
     EXPECT_EQ(_hlp::StrGetLen("P6"), 2u);
-}
-
-TEST(MiscFill, FillsExactlyCountElementsOfAnyType) {
-    unsigned short shorts[4] = {1, 1, 1, 1};
-    _hlp::MiscFill<unsigned short>(shorts, 3, 0xBEEF);
-    EXPECT_EQ(shorts[2], 0xBEEF);
-    EXPECT_EQ(shorts[3], 1);
-    float floats[2] = {1.0f, 1.0f};
-    _hlp::MiscFill<float>(floats, 0, 0.0f);
-    EXPECT_EQ(floats[0], 1.0f);
-}
-
-TEST(Math, ComparisonsFollowTheValueType) {
-    EXPECT_EQ(_hlp::MathMin<long>(-1, 0), -1);
-    EXPECT_EQ(_hlp::MathMin<unsigned int>(4294967295u, 0u), 0u);
-    EXPECT_EQ(_hlp::MathMax<short>(-1, 0), 0);
-    EXPECT_EQ(_hlp::MathMax<unsigned int>(3u, 7u), 7u);
-}
-
-TEST(MathClamp, LowerBoundFirstAndNaNPassesThrough) {
-    EXPECT_TRUE(std::isnan(_hlp::MathClamp<float>(std::numeric_limits<float>::quiet_NaN(), 0.0f, 1.0f)));
-    EXPECT_EQ(_hlp::MathClamp<float>(-0.5f, 0.0f, 1.0f), 0.0f);
-    EXPECT_EQ(_hlp::MathClamp<float>(2.0f, 0.0f, 1.0f), 1.0f);
-    EXPECT_EQ(_hlp::MathClamp<float>(0.25f, 0.0f, 1.0f), 0.25f);
-    EXPECT_EQ(_hlp::MathClamp<float>(-1.0f, 2.0f, 1.0f), 2.0f); // min above max: below min gives min
 }
 
 TEST(CharacterConstants, HaveTheirValues) {
