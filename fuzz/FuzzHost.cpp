@@ -13,10 +13,6 @@ namespace {
 
 constexpr int16_t iRESULT_UNSET = 0x7777;
 
-void CallMain(int16_t selector, void* block, intptr_t* data, int16_t* result) {
-    MainProc(selector, static_cast<ExportRecord*>(block), data, result);
-}
-
 host::HostOptions FuzzOptions() {
     host::HostOptions options;
     options.memory = host::DeliveryMemory::ExactHeap;
@@ -29,7 +25,7 @@ host::HostOptions FuzzOptions() {
 
 } // namespace
 
-FuzzHost::FuzzHost(const Scenario& s) : scenario(s), core(CallMain, ToDocument(s), FuzzOptions()) {
+FuzzHost::FuzzHost(const Scenario& s) : scenario(s), core(MainProc, ToDocument(s), FuzzOptions()) {
     core.Activate();
     core.BeforeEachRequest([this](size_t index, host::Misbehaviour& m) { Arrange(index, m); });
     host::handles::OnMisuse([](const char* what) { Require(false, what); });
@@ -59,7 +55,7 @@ FuzzHost::~FuzzHost() {
 int16_t FuzzHost::Call(int16_t selector) {
     if (selector == exportSelectorAbout) {
         AboutRecord about{nullptr, host::suites::Offered(scenario.suite)};
-        return core.Call(CallMain, selector, &about, &core.Slot());
+        return core.Call(MainProc, selector, &about, &core.Slot());
     }
     return core.Call(selector);
 }

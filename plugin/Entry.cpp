@@ -4,5 +4,5 @@
 
 extern "C" __attribute__((visibility("default"))) void PluginMain(int16_t selector, void* pluginParamBlock,
                                                                   intptr_t* data, int16_t* result) {
-    MainProc(selector, static_cast<ExportRecord*>(pluginParamBlock), data, result);
+    MainProc(selector, pluginParamBlock, data, result);
 }

@@ -13,14 +13,14 @@
 
 namespace {
 
-void RunSelector(int16_t selector, ExportRecord* record, intptr_t* data, int16_t* result,
-                 SGlobals*& globals) {
+void RunSelector(int16_t selector, void* paramBlock, intptr_t* data, int16_t* result, SGlobals*& globals) {
     if (selector == exportSelectorAbout) {
-        auto* about = reinterpret_cast<AboutRecord*>(record);
+        auto* about = static_cast<AboutRecord*>(paramBlock);
         sSPBasic = about->sSPBasic;
         *result = ShowAboutDlg(about);
         return;
     }
+    auto* record = static_cast<ExportRecord*>(paramBlock);
     sSPBasic = record->sSPBasic;
     *result = Allocate(&globals, record, data, result);
     if (*result != 0) {
@@ -69,8 +69,8 @@ void Fail(SGlobals* globals, int16_t* result, int32_t code) noexcept {
 
 } // namespace
 
-void MainProc(int16_t selector, ExportRecord* record, intptr_t* data, int16_t* result) {
-    if (record == nullptr || data == nullptr || result == nullptr) {
+void MainProc(int16_t selector, void* paramBlock, intptr_t* data, int16_t* result) {
+    if (paramBlock == nullptr || data == nullptr || result == nullptr) {
         return;
     }
     // Released after a failure's file is discarded: the unfinished file is removed through the folder's
@@ -78,7 +78,7 @@ void MainProc(int16_t selector, ExportRecord* record, intptr_t* data, int16_t* r
     const _sys::CFolderRelease releaseFolder;
     SGlobals* globals = nullptr;
     try {
-        RunSelector(selector, record, data, result, globals);
+        RunSelector(selector, paramBlock, data, result, globals);
     } catch (EError code) {
         Fail(globals, result, code);
     } catch (const std::bad_alloc&) {
@@ -89,7 +89,7 @@ void MainProc(int16_t selector, ExportRecord* record, intptr_t* data, int16_t* r
     // The host keeps the block movable between calls, so every lock taken here is given back, also after a
     // failure.
     if (globals != nullptr) {
-        HostUnlockHandle(record->handleProcs, reinterpret_cast<Handle>(*data));
+        HostUnlockHandle(globals->rHead.pExportRecord->handleProcs, reinterpret_cast<Handle>(*data));
     }
 }
 

@@ -7,7 +7,8 @@
 
 #include <cstdint>
 
-void MainProc(int16_t selector, ExportRecord* record, intptr_t* data, int16_t* result);
+// The parameter block is an AboutRecord for exportSelectorAbout and an ExportRecord for every other selector.
+void MainProc(int16_t selector, void* paramBlock, intptr_t* data, int16_t* result);
 int16_t Allocate(SGlobals** globals, ExportRecord* record, intptr_t* data, int16_t* result);
 
 #endif
