@@ -1,5 +1,4 @@
-// Each classification asks the one below it afresh; nothing is cached, so a changed record is never
-// misread.
+// Every classification looks the record up afresh; nothing is cached, so a changed record is never misread.
 #include "Export/Classify.h"
 
 #include "ConvertBuffer/ConvertBuffer.h"
@@ -7,19 +6,38 @@
 
 namespace {
 
-// The colour model comes from the mode, the depth only from the depth field.
-_exp::EInputMode ModeForDepth(int16_t depth, _exp::EInputMode mode8, _exp::EInputMode mode16,
-                              _exp::EInputMode mode32) {
-    switch (depth) {
-    case 8:
-        return mode8;
-    case 16:
-        return mode16;
-    case 32:
-        return mode32;
-    default:
-        return _exp::eINPUT_MODE_NONE;
+// Every supported kind of document and what follows from it. The colour model comes from the mode, the depth
+// only from the depth field.
+struct SInputKind {
+    _exp::EInputMode eMode;
+    EInputFormat eFormat;
+    int16_t sBits;
+    _exp::EInputDepth eDepth;
+    _exp::EExportMode eExport;
+};
+
+const SInputKind aINPUT_KINDS[] = {
+    {_exp::eINPUT_MODE_RGB_8, eINPUT_FORMAT_RGB, 8, _exp::eINPUT_DEPTH_8, _exp::eEXPORT_MODE_PPM},
+    {_exp::eINPUT_MODE_RGB_16, eINPUT_FORMAT_RGB, 16, _exp::eINPUT_DEPTH_16, _exp::eEXPORT_MODE_PPM},
+    {_exp::eINPUT_MODE_RGB_32, eINPUT_FORMAT_RGB, 32, _exp::eINPUT_DEPTH_32, _exp::eEXPORT_MODE_PFM},
+    {_exp::eINPUT_MODE_GRAY_8, eINPUT_FORMAT_GRAY, 8, _exp::eINPUT_DEPTH_8, _exp::eEXPORT_MODE_PPM},
+    {_exp::eINPUT_MODE_GRAY_16, eINPUT_FORMAT_GRAY, 16, _exp::eINPUT_DEPTH_16, _exp::eEXPORT_MODE_PPM},
+    {_exp::eINPUT_MODE_GRAY_32, eINPUT_FORMAT_GRAY, 32, _exp::eINPUT_DEPTH_32, _exp::eEXPORT_MODE_PFM},
+};
+
+const SInputKind rUNSUPPORTED = {_exp::eINPUT_MODE_NONE, eINPUT_FORMAT_NONE, 0, _exp::eINPUT_DEPTH_NONE,
+                                 _exp::eEXPORT_MODE_NONE};
+
+const SInputKind& FindKind(const ExportRecord* record) {
+    const EInputFormat format = _exp::IsRGBMode(record)    ? eINPUT_FORMAT_RGB
+                                : _exp::IsGrayMode(record) ? eINPUT_FORMAT_GRAY
+                                                           : eINPUT_FORMAT_NONE;
+    for (const SInputKind& kind : aINPUT_KINDS) {
+        if (kind.eFormat == format && kind.sBits == record->depth) {
+            return kind;
+        }
     }
+    return rUNSUPPORTED;
 }
 
 } // namespace
@@ -43,59 +61,22 @@ bool IsRGBMode(const ExportRecord* record) {
 
 EInputMode GetInputMode(const ExportRecord* record) {
     _hlp::Require(record != nullptr);
-    if (IsRGBMode(record)) {
-        return ModeForDepth(record->depth, eINPUT_MODE_RGB_8, eINPUT_MODE_RGB_16, eINPUT_MODE_RGB_32);
-    }
-    if (IsGrayMode(record)) {
-        return ModeForDepth(record->depth, eINPUT_MODE_GRAY_8, eINPUT_MODE_GRAY_16, eINPUT_MODE_GRAY_32);
-    }
-    return eINPUT_MODE_NONE;
+    return FindKind(record).eMode;
 }
 
 EInputDepth GetInputDepth(const ExportRecord* record) {
     _hlp::Require(record != nullptr);
-    switch (GetInputMode(record)) {
-    case eINPUT_MODE_RGB_8:
-    case eINPUT_MODE_GRAY_8:
-        return eINPUT_DEPTH_8;
-    case eINPUT_MODE_RGB_16:
-    case eINPUT_MODE_GRAY_16:
-        return eINPUT_DEPTH_16;
-    case eINPUT_MODE_RGB_32:
-    case eINPUT_MODE_GRAY_32:
-        return eINPUT_DEPTH_32;
-    default:
-        return eINPUT_DEPTH_NONE;
-    }
+    return FindKind(record).eDepth;
 }
 
 EExportMode GetExportMode(const ExportRecord* record) {
     _hlp::Require(record != nullptr);
-    switch (GetInputDepth(record)) {
-    case eINPUT_DEPTH_8:
-    case eINPUT_DEPTH_16:
-        return eEXPORT_MODE_PPM;
-    case eINPUT_DEPTH_32:
-        return eEXPORT_MODE_PFM;
-    default:
-        return eEXPORT_MODE_NONE;
-    }
+    return FindKind(record).eExport;
 }
 
 EInputFormat GetInputFormat(const ExportRecord* record) {
     _hlp::Require(record != nullptr);
-    switch (GetInputMode(record)) {
-    case eINPUT_MODE_RGB_8:
-    case eINPUT_MODE_RGB_16:
-    case eINPUT_MODE_RGB_32:
-        return eINPUT_FORMAT_RGB;
-    case eINPUT_MODE_GRAY_8:
-    case eINPUT_MODE_GRAY_16:
-    case eINPUT_MODE_GRAY_32:
-        return eINPUT_FORMAT_GRAY;
-    default:
-        return eINPUT_FORMAT_NONE;
-    }
+    return FindKind(record).eFormat;
 }
 
 bool HasPixels(const ExportRecord* record) {
