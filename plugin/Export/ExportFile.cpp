@@ -19,7 +19,10 @@ namespace {
 const unsigned int uiLINE_LIMIT = 30;
 const unsigned int uiLINE_CAPACITY = uiLINE_LIMIT + 3;
 const char cLINE_END = '\n';
-const long iMAX_SAMPLE = 65535;
+// The last header line of each format: the largest sample, and the scale, whose sign marks little-endian
+// samples.
+const char* const pcPPM_MAX_SAMPLE = "65535";
+const char* const pcPFM_SCALE = "-1.0000";
 
 // The numbers of a header are 32-bit fields carried in a long; "%i" takes an int whatever the width of long.
 void FormatValue(char* line, const char* format, long value) {
@@ -29,6 +32,23 @@ void FormatValue(char* line, const char* format, long value) {
 void FormatValue(char* line, const char* format, const char* value) {
     _hlp::Require(value != nullptr);
     _hlp::StrPrintF(line, uiLINE_CAPACITY, format, value);
+}
+
+// The tag, the width, the height and the format's last line, each on a line of its own.
+int16_t WriteHeader(const SGlobals* globals, const char* tag, const char* last) {
+    _hlp::Require(globals != nullptr && globals->rHead.pExportRecord != nullptr);
+    const ExportRecord* record = globals->rHead.pExportRecord;
+    int16_t result = _exp::WriteHeaderLine<const char*>(globals, "%s", tag);
+    if (result == eERROR_NONE) {
+        result = _exp::WriteHeaderLine<long>(globals, "%i", record->imageSize32.h);
+    }
+    if (result == eERROR_NONE) {
+        result = _exp::WriteHeaderLine<long>(globals, "%i", record->imageSize32.v);
+    }
+    if (result == eERROR_NONE) {
+        result = _exp::WriteHeaderLine<const char*>(globals, "%s", last);
+    }
+    return result;
 }
 
 } // namespace
@@ -87,36 +107,11 @@ template int16_t WriteHeaderLine<long>(const SGlobals*, const char*, long);
 template int16_t WriteHeaderLine<const char*>(const SGlobals*, const char*, const char*);
 
 int16_t WritePPMHeader(const SGlobals* globals) {
-    _hlp::Require(globals != nullptr && globals->rHead.pExportRecord != nullptr);
-    const ExportRecord* record = globals->rHead.pExportRecord;
-    int16_t result = WriteHeaderLine<const char*>(globals, "%s", "P6");
-    if (result == eERROR_NONE) {
-        result = WriteHeaderLine<long>(globals, "%i", record->imageSize32.h);
-    }
-    if (result == eERROR_NONE) {
-        result = WriteHeaderLine<long>(globals, "%i", record->imageSize32.v);
-    }
-    if (result == eERROR_NONE) {
-        result = WriteHeaderLine<long>(globals, "%i", iMAX_SAMPLE);
-    }
-    return result;
+    return WriteHeader(globals, "P6", pcPPM_MAX_SAMPLE);
 }
 
 int16_t WritePFMHeader(const SGlobals* globals) {
-    _hlp::Require(globals != nullptr && globals->rHead.pExportRecord != nullptr);
-    const ExportRecord* record = globals->rHead.pExportRecord;
-    int16_t result = WriteHeaderLine<const char*>(globals, "%s", "PF");
-    if (result == eERROR_NONE) {
-        result = WriteHeaderLine<long>(globals, "%i", record->imageSize32.h);
-    }
-    if (result == eERROR_NONE) {
-        result = WriteHeaderLine<long>(globals, "%i", record->imageSize32.v);
-    }
-    if (result == eERROR_NONE) {
-        // The negative scale marks little-endian samples.
-        result = WriteHeaderLine<const char*>(globals, "%s", "-1.0000");
-    }
-    return result;
+    return WriteHeader(globals, "PF", pcPFM_SCALE);
 }
 
 int16_t WriteImageHeader(const SGlobals* globals) {
