@@ -1,6 +1,8 @@
 #include "ChildProcess.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <grp.h>
 #include <sys/prctl.h>
@@ -27,44 +29,64 @@ std::string BecomeNobody(const std::string& tree) {
     return "";
 }
 
-std::string RunInChild(const std::function<std::string()>& body) {
+ForkedChild ForkReporting(const std::function<void(int channel)>& body) {
+    ForkedChild child;
     int channel[2];
-    if (pipe(channel) != 0) {
-        return "cannot create a pipe";
+    if (pipe2(channel, O_CLOEXEC) != 0) {
+        child.failed = "cannot create a pipe";
+        child.error = errno;
+        return child;
     }
     std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child == -1) {
+    child.pid = fork();
+    if (child.pid == -1) {
+        child.failed = "cannot fork";
+        child.error = errno;
         close(channel[0]);
         close(channel[1]);
-        return "cannot fork";
+        return child;
     }
-    if (child == 0) {
+    if (child.pid == 0) {
         close(channel[0]);
+        body(channel[1]);
+        _exit(0);
+    }
+    close(channel[1]);
+    child.channel = channel[0];
+    return child;
+}
+
+void WriteAll(int fd, const std::string& text) {
+    for (size_t written = 0; written < text.size();) {
+        const ssize_t n = write(fd, text.data() + written, text.size() - written);
+        if (n <= 0) {
+            return;
+        }
+        written += size_t(n);
+    }
+}
+
+std::string RunInChild(const std::function<std::string()>& body) {
+    const ForkedChild child = ForkReporting([&](int channel) {
         std::string report;
         try {
             report = body();
         } catch (const std::exception& e) {
             report = std::string("exception: ") + e.what();
         }
-        for (size_t written = 0; written < report.size();) {
-            const ssize_t n = write(channel[1], report.data() + written, report.size() - written);
-            if (n <= 0) {
-                break;
-            }
-            written += size_t(n);
-        }
-        _exit(0);
+        WriteAll(channel, report);
+    });
+    if (child.pid == -1) {
+        return child.failed;
     }
-    close(channel[1]);
     std::string report;
     char chunk[512];
-    for (ssize_t n; (n = read(channel[0], chunk, sizeof chunk)) > 0;) {
+    for (ssize_t n; (n = read(child.channel, chunk, sizeof chunk)) > 0;) {
         report.append(chunk, size_t(n));
     }
-    close(channel[0]);
+    close(child.channel);
     int status = 0;
-    waitpid(child, &status, 0);
+    waitpid(child.pid, &status, 0);
     if (WIFSIGNALED(status)) {
         report += "child killed by signal " + std::to_string(WTERMSIG(status));
     } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {

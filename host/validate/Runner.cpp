@@ -1,5 +1,6 @@
 #include "Runner.h"
 
+#include "ChildProcess.h"
 #include "Format.h"
 #include "GuardedBlock.h"
 #include "PluginLibrary.h"
@@ -79,15 +80,16 @@ fs::path SubCaseFile(const CheckContext& context) {
 // Misuses of the host's handles fail any check; warnings show on one that held.
 Verdict Judge(Verdict verdict) {
     const std::vector<std::string> misuses = Misuses();
-    if (!misuses.empty() && (verdict.outcome == Outcome::Passed || verdict.outcome == Outcome::Failed)) {
+    if (!misuses.empty() &&
+        (verdict.status == CheckStatus::Passed || verdict.status == CheckStatus::Failed)) {
         for (const std::string& misuse : misuses) {
             verdict.detail += (verdict.detail.empty() ? "" : "\n") + misuse;
         }
-        verdict.outcome = Outcome::Failed;
+        verdict.status = CheckStatus::Failed;
     }
     const std::vector<std::string> warnings = Warnings();
-    if (!warnings.empty() && verdict.outcome == Outcome::Passed) {
-        verdict.outcome = Outcome::Warning;
+    if (!warnings.empty() && verdict.status == CheckStatus::Passed) {
+        verdict.status = CheckStatus::Warning;
         for (const std::string& warning : warnings) {
             verdict.detail += (verdict.detail.empty() ? "" : "\n") + warning;
         }
@@ -131,15 +133,15 @@ void NameFaults() {
 Verdict RunBodyAlone(const Check& check, const CheckContext& context) {
     try {
         check.body(context);
-        return {Outcome::Passed, ""};
+        return {CheckStatus::Passed, ""};
     } catch (const CheckFailed& e) {
-        return {Outcome::Failed, e.what()};
+        return {CheckStatus::Failed, e.what()};
     } catch (const CheckSkipped& e) {
-        return {Outcome::Skipped, e.what()};
+        return {CheckStatus::Skipped, e.what()};
     } catch (const host::PluginLoadError& e) {
-        return {Outcome::Failed, e.what()};
+        return {CheckStatus::Failed, e.what()};
     } catch (const std::exception& e) {
-        return {Outcome::Failed, std::string("the check stopped: ") + e.what()};
+        return {CheckStatus::Failed, std::string("the check stopped: ") + e.what()};
     }
 }
 
@@ -175,17 +177,7 @@ std::string LogTail(const fs::path& log) {
     return tail.empty() ? tail : "; its output: " + tail;
 }
 
-void WriteAll(int fd, const std::string& text) {
-    for (size_t written = 0; written < text.size();) {
-        const ssize_t n = write(fd, text.data() + written, text.size() - written);
-        if (n <= 0) {
-            return;
-        }
-        written += size_t(n);
-    }
-}
-
-[[noreturn]] void RunChild(const Check& check, const CheckContext& context, int report, const fs::path& log) {
+void RunChild(const Check& check, const CheckContext& context, int report, const fs::path& log) {
     // A session of its own: no controlling terminal for a dialog to wait on, and one group to kill at the
     // limit.
     setsid();
@@ -200,9 +192,7 @@ void WriteAll(int fd, const std::string& text) {
     }
     NameFaults();
     const Verdict verdict = RunBody(check, context);
-    WriteAll(report, std::string(1, char('0' + int(verdict.outcome))) + verdict.detail);
-    // No exit handlers: what the plug-in left behind is judged by the checks, not by the way out.
-    _exit(0);
+    host::WriteAll(report, std::string(1, char('0' + int(verdict.status))) + verdict.detail);
 }
 
 Verdict Reap(pid_t child, const std::string& report, const CheckContext& context) {
@@ -211,14 +201,14 @@ Verdict Reap(pid_t child, const std::string& report, const CheckContext& context
     waitpid(child, &status, 0);
     if (WIFSIGNALED(status)) {
         const int signal = WTERMSIG(status);
-        return {Outcome::Crashed, "killed by signal " + std::to_string(signal) + " (" + strsignal(signal) +
-                                      ")" + During(context) + LogTail(log)};
+        return {CheckStatus::Crashed, "killed by signal " + std::to_string(signal) + " (" +
+                                          strsignal(signal) + ")" + During(context) + LogTail(log)};
     }
     if (report.empty()) {
-        return {Outcome::Crashed, "exited with status " + std::to_string(WEXITSTATUS(status)) +
-                                      " before reaching a verdict" + During(context) + LogTail(log)};
+        return {CheckStatus::Crashed, "exited with status " + std::to_string(WEXITSTATUS(status)) +
+                                          " before reaching a verdict" + During(context) + LogTail(log)};
     }
-    return {Outcome(report[0] - '0'), report.substr(1)};
+    return {CheckStatus(report[0] - '0'), report.substr(1)};
 }
 
 // One check running in a child process: its end of the report pipe, its limit, what it reported so far.
@@ -238,24 +228,13 @@ std::optional<Verdict> Launch(const Check& check, Running& run, double timeoutSe
         timeoutSeconds = check.timeoutSeconds;
     }
     run.limit = timeoutSeconds;
-    int channel[2];
-    if (pipe2(channel, O_CLOEXEC) != 0) {
-        return Verdict{Outcome::Crashed, std::string("cannot create a pipe: ") + std::strerror(errno)};
+    const host::ForkedChild child = host::ForkReporting(
+        [&](int channel) { RunChild(check, run.context, channel, run.context.scratch / "output.log"); });
+    if (child.pid == -1) {
+        return Verdict{CheckStatus::Crashed, std::string(child.failed) + ": " + std::strerror(child.error)};
     }
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child == -1) {
-        close(channel[0]);
-        close(channel[1]);
-        return Verdict{Outcome::Crashed, std::string("cannot fork: ") + std::strerror(errno)};
-    }
-    if (child == 0) {
-        close(channel[0]);
-        RunChild(check, run.context, channel[1], run.context.scratch / "output.log");
-    }
-    close(channel[1]);
-    run.child = child;
-    run.channel = channel[0];
+    run.child = child.pid;
+    run.channel = child.channel;
     run.deadline = Clock::now() +
                    std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeoutSeconds));
     return std::nullopt;
@@ -265,8 +244,8 @@ Verdict Kill(const Running& run) {
     kill(-run.child, SIGKILL);
     kill(run.child, SIGKILL);
     waitpid(run.child, nullptr, 0);
-    return {Outcome::TimedOut, "killed after " + Format("%g", run.limit) + " s" + During(run.context) +
-                                   LogTail(run.context.scratch / "output.log")};
+    return {CheckStatus::TimedOut, "killed after " + Format("%g", run.limit) + " s" + During(run.context) +
+                                       LogTail(run.context.scratch / "output.log")};
 }
 
 // Reads what the child has written; true once its end of the pipe is closed.
