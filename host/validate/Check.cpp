@@ -31,19 +31,19 @@ void RecordMisuse(const char* what) {
 
 } // namespace
 
-const char* OutcomeName(Outcome outcome) {
-    switch (outcome) {
-    case Outcome::Passed:
+const char* CheckStatusName(CheckStatus status) {
+    switch (status) {
+    case CheckStatus::Passed:
         return "passed";
-    case Outcome::Failed:
+    case CheckStatus::Failed:
         return "failed";
-    case Outcome::Skipped:
+    case CheckStatus::Skipped:
         return "skipped";
-    case Outcome::Crashed:
+    case CheckStatus::Crashed:
         return "crashed";
-    case Outcome::TimedOut:
+    case CheckStatus::TimedOut:
         return "timed out";
-    case Outcome::Warning:
+    case CheckStatus::Warning:
         return "warning";
     }
     return "unknown";

@@ -15,10 +15,10 @@ namespace validate {
 
 // Warning: the check held, but saw something an author may want to look at (a departure from this project's
 // own plug-in's choices, an oddity of the host).
-enum class Outcome { Passed, Failed, Skipped, Crashed, TimedOut, Warning };
-constexpr int kOutcomes = 6;
+enum class CheckStatus { Passed, Failed, Skipped, Crashed, TimedOut, Warning };
+constexpr int kCheckStatuses = 6;
 
-const char* OutcomeName(Outcome outcome);
+const char* CheckStatusName(CheckStatus status);
 
 // How far a check reaches, each level including the ones before it: what the interface promises or requires,
 // good practice any plug-in should follow, and the choices of this project's own plug-in.
@@ -28,7 +28,7 @@ const char* LevelName(Level level);
 std::optional<Level> ParseLevel(const std::string& name);
 
 struct Verdict {
-    Outcome outcome = Outcome::Passed;
+    CheckStatus status = CheckStatus::Passed;
     std::string detail; // what was expected and what was seen, why it was skipped, or how it died
 };
 

@@ -33,14 +33,14 @@ std::string Quoted(const std::string& text) {
 }
 
 void PrintFailure(const CheckReport& report, uint64_t seed, const ValidateOptions& options) {
-    std::cout << OutcomeName(report.verdict.outcome) << "  case seed " << seed << ": "
+    std::cout << CheckStatusName(report.verdict.status) << "  case seed " << seed << ": "
               << report.verdict.detail << "\n    case: " << DescribeFuzzCase(MakeFuzzCase(seed))
               << "\n    reproduce: quenfield-export validate --plugin " << Quoted(options.plugin.string())
               << " --reproduce " << seed << std::endl;
 }
 
 bool Failed(const CheckReport& report) {
-    return IsFailure(report.verdict.outcome);
+    return IsFailure(report.verdict.status);
 }
 
 // The cases played, as the checks' reports are written; 0 when no file was asked for or every one was

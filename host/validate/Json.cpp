@@ -57,14 +57,14 @@ std::string JsonString(const std::string& text) {
 }
 
 std::string ResultsJson(const RunInfo& info, const std::vector<CheckReport>& reports) {
-    int counts[kOutcomes] = {};
+    int counts[kCheckStatuses] = {};
     std::string checks;
     for (const CheckReport& r : reports) {
-        ++counts[int(r.verdict.outcome)];
+        ++counts[int(r.verdict.status)];
         checks += std::string(checks.empty() ? "" : ",") + "\n    {\"name\": " + JsonString(r.name) +
                   ", \"level\": " + JsonString(LevelName(r.level)) +
                   ", \"description\": " + JsonString(r.description) +
-                  ", \"outcome\": " + JsonString(OutcomeName(r.verdict.outcome)) +
+                  ", \"outcome\": " + JsonString(CheckStatusName(r.verdict.status)) +
                   ", \"detail\": " + JsonString(r.verdict.detail) +
                   ", \"seconds\": " + Format("%.3f", r.seconds) + "}";
     }
@@ -73,12 +73,12 @@ std::string ResultsJson(const RunInfo& info, const std::vector<CheckReport>& rep
            ",\n  \"plugin\": " + JsonString(info.plugin) +
            ",\n  \"level\": " + JsonString(LevelName(info.level)) +
            ",\n  \"seed\": " + std::to_string(info.seed) + ",\n  \"checks\": [" + checks +
-           "\n  ],\n  \"passed\": " + std::to_string(counts[int(Outcome::Passed)]) +
-           ",\n  \"failed\": " + std::to_string(counts[int(Outcome::Failed)]) +
-           ",\n  \"skipped\": " + std::to_string(counts[int(Outcome::Skipped)]) +
-           ",\n  \"crashed\": " + std::to_string(counts[int(Outcome::Crashed)]) +
-           ",\n  \"timedOut\": " + std::to_string(counts[int(Outcome::TimedOut)]) +
-           ",\n  \"warnings\": " + std::to_string(counts[int(Outcome::Warning)]) + "\n}\n";
+           "\n  ],\n  \"passed\": " + std::to_string(counts[int(CheckStatus::Passed)]) +
+           ",\n  \"failed\": " + std::to_string(counts[int(CheckStatus::Failed)]) +
+           ",\n  \"skipped\": " + std::to_string(counts[int(CheckStatus::Skipped)]) +
+           ",\n  \"crashed\": " + std::to_string(counts[int(CheckStatus::Crashed)]) +
+           ",\n  \"timedOut\": " + std::to_string(counts[int(CheckStatus::TimedOut)]) +
+           ",\n  \"warnings\": " + std::to_string(counts[int(CheckStatus::Warning)]) + "\n}\n";
 }
 
 } // namespace validate

@@ -19,18 +19,18 @@ std::string Property(const std::string& name, const std::string& value) {
 // What a failed, crashed, timed-out, skipped or warning check adds inside its test case.
 std::string VerdictElement(const CheckReport& r) {
     const std::string message = Attribute("message", r.verdict.detail.substr(0, r.verdict.detail.find('\n')));
-    switch (r.verdict.outcome) {
-    case Outcome::Passed:
+    switch (r.verdict.status) {
+    case CheckStatus::Passed:
         return "";
-    case Outcome::Skipped:
+    case CheckStatus::Skipped:
         return "      <skipped" + message + "/>\n";
-    case Outcome::Failed:
+    case CheckStatus::Failed:
         return "      <failure" + message + " type=\"failed\">" + XmlText(r.verdict.detail) + "</failure>\n";
-    case Outcome::Crashed:
+    case CheckStatus::Crashed:
         return "      <error" + message + " type=\"crashed\">" + XmlText(r.verdict.detail) + "</error>\n";
-    case Outcome::TimedOut:
+    case CheckStatus::TimedOut:
         return "      <error" + message + " type=\"timed out\">" + XmlText(r.verdict.detail) + "</error>\n";
-    case Outcome::Warning:
+    case CheckStatus::Warning:
         return "      <system-out>warning: " + XmlText(r.verdict.detail) + "</system-out>\n";
     }
     return "";
@@ -79,11 +79,11 @@ std::string XmlText(const std::string& text) {
 }
 
 std::string ResultsJunit(const RunInfo& info, const std::vector<CheckReport>& reports) {
-    int counts[kOutcomes] = {};
+    int counts[kCheckStatuses] = {};
     double seconds = 0;
     std::string cases;
     for (const CheckReport& r : reports) {
-        ++counts[int(r.verdict.outcome)];
+        ++counts[int(r.verdict.status)];
         seconds += r.seconds;
         cases += "    <testcase" + Attribute("name", r.name) +
                  Attribute("classname", std::string("validate.") + LevelName(r.level)) +
@@ -91,12 +91,12 @@ std::string ResultsJunit(const RunInfo& info, const std::vector<CheckReport>& re
         const std::string verdict = VerdictElement(r);
         cases += verdict.empty() ? "/>\n" : ">\n" + verdict + "    </testcase>\n";
     }
-    const std::string totals =
-        Attribute("tests", std::to_string(reports.size())) +
-        Attribute("failures", std::to_string(counts[int(Outcome::Failed)])) +
-        Attribute("errors", std::to_string(counts[int(Outcome::Crashed)] + counts[int(Outcome::TimedOut)])) +
-        Attribute("skipped", std::to_string(counts[int(Outcome::Skipped)])) +
-        Attribute("time", Format("%.3f", seconds));
+    const std::string totals = Attribute("tests", std::to_string(reports.size())) +
+                               Attribute("failures", std::to_string(counts[int(CheckStatus::Failed)])) +
+                               Attribute("errors", std::to_string(counts[int(CheckStatus::Crashed)] +
+                                                                  counts[int(CheckStatus::TimedOut)])) +
+                               Attribute("skipped", std::to_string(counts[int(CheckStatus::Skipped)])) +
+                               Attribute("time", Format("%.3f", seconds));
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites" +
            Attribute("name", "quenfield-export validate") + totals + ">\n  <testsuite" +
            Attribute("name", info.plugin) + totals + ">\n    <properties>\n" +

@@ -68,20 +68,20 @@ std::vector<Check> Arrange(const std::vector<Check>& checks, const ValidateOptio
 
 } // namespace
 
-bool IsFailure(Outcome outcome) {
-    return outcome == Outcome::Failed || outcome == Outcome::Crashed || outcome == Outcome::TimedOut;
+bool IsFailure(CheckStatus status) {
+    return status == CheckStatus::Failed || status == CheckStatus::Crashed || status == CheckStatus::TimedOut;
 }
 
 std::string Summary(const std::vector<CheckReport>& reports) {
-    int counts[kOutcomes] = {};
+    int counts[kCheckStatuses] = {};
     for (const CheckReport& r : reports) {
-        ++counts[int(r.verdict.outcome)];
+        ++counts[int(r.verdict.status)];
     }
     std::string text;
-    for (Outcome outcome : {Outcome::Passed, Outcome::Failed, Outcome::Skipped, Outcome::Crashed,
-                            Outcome::TimedOut, Outcome::Warning}) {
-        text += (text.empty() ? "" : ", ") + std::to_string(counts[int(outcome)]) + " " +
-                (outcome == Outcome::Warning ? std::string("with warnings") : OutcomeName(outcome));
+    for (CheckStatus status : {CheckStatus::Passed, CheckStatus::Failed, CheckStatus::Skipped,
+                               CheckStatus::Crashed, CheckStatus::TimedOut, CheckStatus::Warning}) {
+        text += (text.empty() ? "" : ", ") + std::to_string(counts[int(status)]) + " " +
+                (status == CheckStatus::Warning ? std::string("with warnings") : CheckStatusName(status));
     }
     return text;
 }
@@ -99,7 +99,7 @@ bool WriteReport(const std::string& path, const std::string& text) {
 namespace {
 
 void PrintReport(const CheckReport& r) {
-    std::cout << OutcomeName(r.verdict.outcome) << "  " << r.name << " [" << LevelName(r.level) << "] ("
+    std::cout << CheckStatusName(r.verdict.status) << "  " << r.name << " [" << LevelName(r.level) << "] ("
               << Format("%.2f s", r.seconds) << ")";
     if (!r.verdict.detail.empty()) {
         std::cout << ": " << r.verdict.detail;
@@ -152,7 +152,7 @@ int RunValidate(const ValidateOptions& options) {
     const bool written = (options.json.empty() || WriteReport(options.json, ResultsJson(info, reports))) &&
                          (options.junit.empty() || WriteReport(options.junit, ResultsJunit(info, reports)));
     const bool clean = std::none_of(reports.begin(), reports.end(),
-                                    [](const CheckReport& r) { return IsFailure(r.verdict.outcome); });
+                                    [](const CheckReport& r) { return IsFailure(r.verdict.status); });
     std::cout << (clean ? "PASSED" : "FAILED") << std::endl;
     return !written ? 2 : clean ? 0 : 1;
 }

@@ -38,7 +38,7 @@ unsigned Jobs(unsigned requested);
 uint64_t Seed(const std::optional<uint64_t>& requested);
 
 // Whether a check failed, crashed or timed out.
-bool IsFailure(Outcome outcome);
+bool IsFailure(CheckStatus status);
 // "N passed, N failed, N skipped, N crashed, N timed out, N warnings".
 std::string Summary(const std::vector<CheckReport>& reports);
 bool WriteReport(const std::string& path, const std::string& text);

@@ -155,7 +155,7 @@ TEST(ValidatorRunner, RunsChecksAtOnceAndReportsThemInOrder) {
     std::filesystem::remove_all(meeting);
     EXPECT_EQ(order, (std::vector<std::string>{"first", "second", "third"}));
     for (const validate::CheckReport& r : reports) {
-        EXPECT_EQ(r.verdict.outcome, validate::Outcome::Passed) << r.name << ": " << r.verdict.detail;
+        EXPECT_EQ(r.verdict.status, validate::CheckStatus::Passed) << r.name << ": " << r.verdict.detail;
     }
     EXPECT_EQ(reports[1].level, validate::Level::Reference);
 }

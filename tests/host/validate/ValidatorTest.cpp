@@ -116,7 +116,7 @@ TEST_F(ValidatorGuardedBlockDeathTest, FaultsOnTheByteAfterTheEndAndOnAnyWrite) 
 
 namespace {
 
-using validate::Outcome;
+using validate::CheckStatus;
 
 std::vector<validate::CheckReport> RunAll(const std::vector<validate::Check>& checks, bool inProcess) {
     const validate::RunOptions options{"/nonexistent/plugin.so", inProcess, 1.0, 3};
@@ -173,25 +173,26 @@ TEST(ValidatorRunner, ReportsEachWayACheckCanEnd) {
     };
     const std::vector<validate::CheckReport> reports = RunAll(checks, false);
     ASSERT_EQ(reports.size(), checks.size());
-    const std::pair<Outcome, std::string> expected[] = {
-        {Outcome::Passed, ""},
-        {Outcome::Failed, "the result: expected 0, saw -50"},
-        {Outcome::Skipped, "not here"},
+    const std::pair<CheckStatus, std::string> expected[] = {
+        {CheckStatus::Passed, ""},
+        {CheckStatus::Failed, "the result: expected 0, saw -50"},
+        {CheckStatus::Skipped, "not here"},
         // Killed by the signal, or ended by a sanitizer's report of it.
-        {Outcome::Crashed, ""},
-        {Outcome::TimedOut, "killed after 1 s"},
-        {Outcome::Crashed, "exited with status 3 before reaching a verdict"},
-        {Outcome::Failed, "the check stopped: odd"},
-        {Outcome::Warning, "a choice of its own"},
-        {Outcome::Failed, "the plug-in misused a host handle: unlock of a handle that is not locked"},
-        {Outcome::Failed, "2 sub-cases failed:\nfirst: expected s, saw other\nthird: expected s, saw other"},
-        {Outcome::Crashed,
+        {CheckStatus::Crashed, ""},
+        {CheckStatus::TimedOut, "killed after 1 s"},
+        {CheckStatus::Crashed, "exited with status 3 before reaching a verdict"},
+        {CheckStatus::Failed, "the check stopped: odd"},
+        {CheckStatus::Warning, "a choice of its own"},
+        {CheckStatus::Failed, "the plug-in misused a host handle: unlock of a handle that is not locked"},
+        {CheckStatus::Failed,
+         "2 sub-cases failed:\nfirst: expected s, saw other\nthird: expected s, saw other"},
+        {CheckStatus::Crashed,
          "killed by signal 11 (Segmentation fault) during the sub-case \"the 1x1 document\""},
-        {Outcome::Crashed,
+        {CheckStatus::Crashed,
          "killed by signal 11 (Segmentation fault); its output: the plug-in faulted on a read of "
          "an earlier delivery, gone since (a stale data pointer)"}};
     for (size_t i = 0; i < reports.size(); ++i) {
-        EXPECT_EQ(reports[i].verdict.outcome, expected[i].first) << reports[i].name;
+        EXPECT_EQ(reports[i].verdict.status, expected[i].first) << reports[i].name;
         EXPECT_EQ(reports[i].verdict.detail.substr(0, expected[i].second.size()), expected[i].second)
             << reports[i].name;
     }
@@ -209,7 +210,7 @@ TEST(ValidatorRunner, GivesEveryCheckAScratchFolderOfItsOwnAndRemovesIt) {
          },
          validate::Level::Contract}};
     const std::vector<validate::CheckReport> reports = RunAll(checks, true);
-    EXPECT_EQ(reports.front().verdict.outcome, Outcome::Passed) << reports.front().verdict.detail;
+    EXPECT_EQ(reports.front().verdict.status, CheckStatus::Passed) << reports.front().verdict.detail;
     EXPECT_EQ(seen.filename(), "in-process");
     EXPECT_FALSE(std::filesystem::exists(seen));
 }
