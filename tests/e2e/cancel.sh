@@ -17,7 +17,7 @@ for row in INT:130 TERM:143 HUP:129; do
     "$HOST" big.tif after.png >result.txt &
     host=$!
     # Interrupt once the first rows are in the file, whatever its name while it is written.
-    await_found "$EXPORTS" -type f -size +0 || true
+    await_found "$EXPORTS" -type f -size +0 || fail "SIG$signal: no file of the export appeared"
     kill -$signal $host
     set +e
     wait $host
@@ -31,6 +31,13 @@ for row in INT:130 TERM:143 HUP:129; do
     grep -qxF "2 files: 0 exported, 1 failed, 1 skipped" result.txt || fail "SIG$signal: no summary line"
     [ -z "$(ls -A "$EXPORTS")" ] || fail "SIG$signal: the unfinished export was left behind: $(ls -lA "$EXPORTS")"
 done
-sleep 1
-[ -z "$(ls "$PICTURES")" ] || fail "the companion was started: $(ls "$PICTURES")"
+# Every companion run logs a line. One started by a cancelled export was started before its host ended, so by
+# the time a later export's companion has logged its import, the log would hold that earlier line as well.
+LOG="$WORK/state/quenfield/quenfield-import.log"
+"$HOST" after.png >/dev/null
+await_found "$LOG" -size +0 || fail "the companion did not log the import of after.png"
+await_file "$PICTURES/after.tif" || fail "the companion did not import after.png"
+[ "$(wc -l <"$LOG")" -eq 1 ] && grep -qF " imported $EXPORTS/after.ppm " "$LOG" ||
+    fail "the companion was started for a cancelled export: $(cat "$LOG")"
+[ "$(ls "$PICTURES")" = after.tif ] || fail "the companion was started: $(ls "$PICTURES")"
 finish
