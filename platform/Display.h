@@ -11,14 +11,14 @@
 
 // A dialog as it is to be drawn: global pixel geometry, placeholders already replaced.
 struct SItemView {
-    int16_t eKind;     // EItemKind
-    Rect rcBounds;     // global
-    std::string aText; // "^0" to "^3" replaced in static texts
-    bool bDefault;     // the default item: drawn outlined
+    EItemKind eKind;
+    Rect rcBounds;       // global
+    std::string strText; // "^0" to "^3" replaced in static texts
+    bool bDefault;       // the default item: drawn outlined
 };
 
 struct SDialogView {
-    std::string aTitle;
+    std::string strTitle;
     Rect rcBounds; // the content, global
     bool bCaution; // an alert with the caution sign
     std::vector<SItemView> aItems;

@@ -40,27 +40,27 @@ struct DialogTemplate {
 enum EItemKind : int16_t { eITEM_BUTTON = 4, eITEM_TEXT = 8 };
 
 struct SDialogItem {
-    int16_t eKind; // EItemKind
+    EItemKind eKind;
     Boolean bEnabled;
     Rect rcBounds; // relative to the window's content
     Str255 aText;
 };
 
-enum { cMAX_DIALOG_ITEMS = 4 };
+enum { iMAX_DIALOG_ITEMS = 4 };
 
 struct SItemList {
     int16_t sCount;
-    SDialogItem aItems[cMAX_DIALOG_ITEMS];
+    SDialogItem aItems[iMAX_DIALOG_ITEMS];
 };
 
 constexpr ResType MakeResType(const char (&code)[5]) {
     return uint32_t(uint8_t(code[0])) << 24 | uint32_t(uint8_t(code[1])) << 16 |
            uint32_t(uint8_t(code[2])) << 8 | uint32_t(uint8_t(code[3]));
 }
-constexpr ResType cRESOURCE_STRING = MakeResType("STR ");
-constexpr ResType cRESOURCE_DIALOG = MakeResType("DLOG");
-constexpr ResType cRESOURCE_ALERT = MakeResType("ALRT");
-constexpr ResType cRESOURCE_ITEMS = MakeResType("DITL");
+constexpr ResType uiRESOURCE_STRING = MakeResType("STR ");
+constexpr ResType uiRESOURCE_DIALOG = MakeResType("DLOG");
+constexpr ResType uiRESOURCE_ALERT = MakeResType("ALRT");
+constexpr ResType uiRESOURCE_ITEMS = MakeResType("DITL");
 
 // Window parts reported by FindWindow.
 enum { inDesk = 0, inContent = 3, inDrag = 4 };
@@ -69,7 +69,7 @@ enum { inDesk = 0, inContent = 3, inDrag = 4 };
 enum { kEnterCharCode = 3, kReturnCharCode = 13, kEscapeCharCode = 27 };
 
 // Height of the title bar above a window's content; a mouse-down there starts a drag.
-enum { cTITLE_BAR_HEIGHT = 16 };
+enum { iTITLE_BAR_HEIGHT = 16 };
 
 // true: the filter handled the event and ModalDialog returns *itemHit.
 typedef bool (*ModalFilterProcPtr)(DialogRef dialog, EventRecord* event, int16_t* itemHit);

@@ -16,7 +16,7 @@ namespace {
 class CAboutResources {
 public:
     CAboutResources()
-        : pText(GetString(sSTRING_ABOUT)), pTemplate(GetResource(cRESOURCE_DIALOG, sDIALOG_ABOUT)) {}
+        : pText(GetString(sSTRING_ABOUT)), pTemplate(GetResource(uiRESOURCE_DIALOG, sDIALOG_ABOUT)) {}
     ~CAboutResources() {
         DisposeDialog(pDialog);
         ReleaseResource(pText);
@@ -52,7 +52,7 @@ private:
 // simply not forwarded.
 ProcessEventProc HostProcessEvent() {
     try {
-        const UIHooksSuite1* hooks = sUIHooks.operator->();
+        const UIHooksSuite1* hooks = rUIHooks.operator->();
         return hooks != nullptr ? hooks->processEvent : nullptr;
     } catch (uint32_t) {
         return nullptr;

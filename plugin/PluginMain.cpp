@@ -16,12 +16,12 @@ namespace {
 void RunSelector(int16_t selector, void* paramBlock, intptr_t* data, int16_t* result, SGlobals*& globals) {
     if (selector == exportSelectorAbout) {
         auto* about = static_cast<AboutRecord*>(paramBlock);
-        sSPBasic = about->sSPBasic;
+        pSPBasic = about->sSPBasic;
         *result = ShowAboutDlg(about);
         return;
     }
     auto* record = static_cast<ExportRecord*>(paramBlock);
-    sSPBasic = record->sSPBasic;
+    pSPBasic = record->sSPBasic;
     *result = Allocate(&globals, record, data, result);
     if (*result != 0) {
         return;

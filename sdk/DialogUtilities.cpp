@@ -10,7 +10,7 @@
 
 namespace {
 
-const int cMAX_CHARACTERS = 254;
+const int iMAX_CHARACTERS = 254;
 
 // Truncation toward zero into an unsigned 32-bit count, saturating at both ends (NaN gives 0).
 uint32_t IntegerPart(double value) {
@@ -44,7 +44,7 @@ int16_t ShowVersionAlert(WindowRef, int16_t alertResource, int16_t messageResour
             ReleaseResource(text);
         }
     }
-    DialogTHndl alertTemplate = GetResource(cRESOURCE_ALERT, alertResource);
+    DialogTHndl alertTemplate = GetResource(uiRESOURCE_ALERT, alertResource);
     if (alertTemplate != nullptr) {
         HNoPurge(alertTemplate);
         CenterDialog(alertTemplate);
@@ -138,8 +138,8 @@ void AppendString(unsigned char* text, ConstStr255Param source, int16_t start, i
             text[++length] = source[i];
         }
     }
-    if (length > cMAX_CHARACTERS) {
-        length = cMAX_CHARACTERS;
+    if (length > iMAX_CHARACTERS) {
+        length = iMAX_CHARACTERS;
     }
     text[0] = static_cast<unsigned char>(length);
     text[length + 1] = 0;

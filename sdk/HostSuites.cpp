@@ -1,5 +1,5 @@
 #include "sdk/HostSuites.h"
 
-SPBasicSuite* sSPBasic = nullptr;
+SPBasicSuite* pSPBasic = nullptr;
 
-AutoSuite<UIHooksSuite1> sUIHooks(kUIHooksSuite, kUIHooksSuiteVersion1);
+AutoSuite<UIHooksSuite1> rUIHooks(kUIHooksSuite, kUIHooksSuiteVersion1);

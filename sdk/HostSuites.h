@@ -7,12 +7,12 @@
 #include <cstdint>
 
 // The host's basic suite, as handed over by the latest call; null until the first call.
-extern SPBasicSuite* sSPBasic;
+extern SPBasicSuite* pSPBasic;
 
 // Thrown (as uint32_t) when a suite is wanted before any host gave us its basic suite: 'Parm'.
 constexpr uint32_t uiERROR_NO_BASIC_SUITE = 0x5061726D;
 
-// Holds one suite of the host: acquired on first use through sSPBasic, released through the same basic suite
+// Holds one suite of the host: acquired on first use through pSPBasic, released through the same basic suite
 // when the holder is destroyed, which for the static holders below is when the module is unloaded, whatever
 // basic suite the latest call brought. Host's thread only.
 template <class T>
@@ -35,16 +35,16 @@ public:
     // Throws uiERROR_NO_BASIC_SUITE without a basic suite, and the host's code (as uint32_t) when the host
     // refuses; the holder then stays empty, so that the next use asks again.
     void AcquireSuite() {
-        if (sSPBasic == nullptr) {
+        if (pSPBasic == nullptr) {
             throw uiERROR_NO_BASIC_SUITE;
         }
         const void* acquired = nullptr;
-        error = sSPBasic->AcquireSuite(name, version, &acquired);
+        error = pSPBasic->AcquireSuite(name, version, &acquired);
         if (error != 0) {
             throw static_cast<uint32_t>(error);
         }
         suite = static_cast<const T*>(acquired);
-        basic = sSPBasic;
+        basic = pSPBasic;
     }
 
     // Gives the suite back to the basic suite it came from when it is held; the host's answer changes nothing
@@ -66,6 +66,6 @@ private:
 };
 
 // The host's UI hooks; the About box forwards the host windows' events through it.
-extern AutoSuite<UIHooksSuite1> sUIHooks;
+extern AutoSuite<UIHooksSuite1> rUIHooks;
 
 #endif

@@ -24,7 +24,7 @@ const time_t iHAND_OFF_SECONDS = 10;
 
 // One export at a time runs in a host (the protocol is not reentrant), so one folder of each kind is enough.
 struct SHeldFolder {
-    std::string sPath; // as it was given, without a trailing separator
+    std::string strPath; // as it was given, without a trailing separator
     int iDescriptor = -1;
 
     void Release() {
@@ -32,10 +32,10 @@ struct SHeldFolder {
             close(iDescriptor);
         }
         iDescriptor = -1;
-        sPath.clear();
+        strPath.clear();
     }
     bool Holds(const std::string& folder) const {
-        return iDescriptor != -1 && sPath == _hlp::RemoveSeparator(folder);
+        return iDescriptor != -1 && strPath == _hlp::RemoveSeparator(folder);
     }
 };
 
@@ -68,7 +68,7 @@ SFilePlace LocateFile(const std::string& path) {
 
 void HoldTempFolder(const std::string& path, int fd) {
     GetTemp().Release();
-    GetTemp().sPath = _hlp::RemoveSeparator(path);
+    GetTemp().strPath = _hlp::RemoveSeparator(path);
     GetTemp().iDescriptor = fd;
 }
 
@@ -117,11 +117,11 @@ bool SecureFolder(const std::string& path) {
     _hlp::Require(!path.empty());
     GetChecked().Release();
     const SFilePlace place = LocateFile(_hlp::RemoveSeparator(path));
-    const int fd = OpenOwnFolder(place.iFolder, place.sName);
+    const int fd = OpenOwnFolder(place.iFolder, place.strName);
     if (fd == -1) {
         return false;
     }
-    GetChecked().sPath = _hlp::RemoveSeparator(path);
+    GetChecked().strPath = _hlp::RemoveSeparator(path);
     GetChecked().iDescriptor = fd;
     return true;
 }

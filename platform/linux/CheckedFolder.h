@@ -13,7 +13,7 @@ namespace _sys {
 // descriptor and the last component; anywhere else, AT_FDCWD and the path as it is.
 struct SFilePlace {
     int iFolder;
-    std::string sName;
+    std::string strName;
 };
 SFilePlace LocateFile(const std::string& path);
 

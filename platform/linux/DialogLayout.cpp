@@ -109,7 +109,7 @@ Point UnfitPoint(const SDialogView& view, const SDialogView& fitted, Point where
 
 bool SameLook(const SDialogView& a, const SDialogView& b) {
     const auto size = [](const Rect& r) { return std::make_pair(r.right - r.left, r.bottom - r.top); };
-    if (a.aTitle != b.aTitle || a.bCaution != b.bCaution || size(a.rcBounds) != size(b.rcBounds) ||
+    if (a.strTitle != b.strTitle || a.bCaution != b.bCaution || size(a.rcBounds) != size(b.rcBounds) ||
         a.aItems.size() != b.aItems.size()) {
         return false;
     }
@@ -118,7 +118,7 @@ bool SameLook(const SDialogView& a, const SDialogView& b) {
         const SItemView& y = b.aItems[i];
         const Rect xr = Offset(x.rcBounds, -a.rcBounds.left, -a.rcBounds.top);
         const Rect yr = Offset(y.rcBounds, -b.rcBounds.left, -b.rcBounds.top);
-        if (x.eKind != y.eKind || x.aText != y.aText || x.bDefault != y.bDefault || !SameRect(xr, yr)) {
+        if (x.eKind != y.eKind || x.strText != y.strText || x.bDefault != y.bDefault || !SameRect(xr, yr)) {
             return false;
         }
     }

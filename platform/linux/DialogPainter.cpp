@@ -6,8 +6,8 @@
 namespace {
 
 // The resources lay texts out in lines of 16 pixels.
-const int cLINE_HEIGHT = 16;
-const double dFONT_SIZE = 12;
+const int iLINE_HEIGHT = 16;
+const double fFONT_SIZE = 12;
 const char pcFONT[] = "sans-serif";
 
 } // namespace
@@ -20,13 +20,13 @@ void CDialogPainter::Paint(cairo_t* cr, const SDialogView& view, const Rect& fra
     x.cairo_set_line_width(cr, 1);
     // The title bar: grey, its title centred, a line below it.
     x.cairo_set_source_rgb(cr, 0.86, 0.86, 0.86);
-    x.cairo_rectangle(cr, 1, 1, width - 2, cTITLE_BAR_HEIGHT);
+    x.cairo_rectangle(cr, 1, 1, width - 2, iTITLE_BAR_HEIGHT);
     x.cairo_fill(cr);
     x.cairo_set_source_rgb(cr, 0, 0, 0);
-    Line(cr, 1, cTITLE_BAR_HEIGHT + 0.5, width - 1, cTITLE_BAR_HEIGHT + 0.5);
+    Line(cr, 1, iTITLE_BAR_HEIGHT + 0.5, width - 1, iTITLE_BAR_HEIGHT + 0.5);
     x.cairo_select_font_face(cr, pcFONT, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
-    x.cairo_set_font_size(cr, dFONT_SIZE);
-    Centred(cr, ToUtf8(view.aTitle), 1, width - 1, 1, cTITLE_BAR_HEIGHT);
+    x.cairo_set_font_size(cr, fFONT_SIZE);
+    Centred(cr, ToUtf8(view.strTitle), 1, width - 1, 1, iTITLE_BAR_HEIGHT);
     x.cairo_rectangle(cr, 0.5, 0.5, width - 1, height - 1);
     x.cairo_stroke(cr);
     x.cairo_select_font_face(cr, pcFONT, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
@@ -40,7 +40,7 @@ void CDialogPainter::Paint(cairo_t* cr, const SDialogView& view, const Rect& fra
         if (item.eKind == eITEM_BUTTON) {
             Button(cr, item, left, top, r.right - r.left, r.bottom - r.top);
         } else {
-            Text(cr, ToUtf8(item.aText), left, top, r.right - r.left, r.bottom - r.top);
+            Text(cr, ToUtf8(item.strText), left, top, r.right - r.left, r.bottom - r.top);
         }
     }
 }
@@ -81,7 +81,7 @@ void CDialogPainter::Button(cairo_t* cr, const SItemView& item, double left, dou
         x.cairo_stroke(cr);
         x.cairo_set_line_width(cr, 1);
     }
-    Centred(cr, ToUtf8(item.aText), left, left + width, top, top + height);
+    Centred(cr, ToUtf8(item.strText), left, left + width, top, top + height);
 }
 
 void CDialogPainter::Text(cairo_t* cr, const std::string& text, double left, double top, double width,
@@ -89,11 +89,11 @@ void CDialogPainter::Text(cairo_t* cr, const std::string& text, double left, dou
     x.cairo_save(cr);
     x.cairo_rectangle(cr, left, top, width, height);
     x.cairo_clip(cr);
-    double baseline = top + cLINE_HEIGHT - 4;
+    double baseline = top + iLINE_HEIGHT - 4;
     for (const std::string& line : Wrap(cr, text, width)) {
         x.cairo_move_to(cr, left, baseline);
         x.cairo_show_text(cr, line.c_str());
-        baseline += cLINE_HEIGHT;
+        baseline += iLINE_HEIGHT;
     }
     x.cairo_restore(cr);
 }
@@ -122,6 +122,6 @@ void CDialogPainter::CautionSign(cairo_t* cr, double left, double top) {
     x.cairo_select_font_face(cr, pcFONT, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
     x.cairo_set_font_size(cr, 18);
     Centred(cr, "!", left, left + 32, top + 10, top + 28);
-    x.cairo_set_font_size(cr, dFONT_SIZE);
+    x.cairo_set_font_size(cr, fFONT_SIZE);
     x.cairo_select_font_face(cr, pcFONT, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
 }

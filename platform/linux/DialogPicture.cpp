@@ -16,8 +16,8 @@ int FloorDiv(int value, int divisor) {
 }
 
 SCellRect Cells(const Rect& rect) {
-    return {FloorDiv(rect.top, cCELL_HEIGHT), FloorDiv(rect.left, cCELL_WIDTH),
-            FloorDiv(rect.bottom, cCELL_HEIGHT), FloorDiv(rect.right, cCELL_WIDTH)};
+    return {FloorDiv(rect.top, iCELL_HEIGHT), FloorDiv(rect.left, iCELL_WIDTH),
+            FloorDiv(rect.bottom, iCELL_HEIGHT), FloorDiv(rect.right, iCELL_WIDTH)};
 }
 
 // Writes text into the picture's row from column col on, never over the frame.
@@ -47,11 +47,11 @@ void PutItem(SDialogPicture& picture, const SItemView& item) {
     const int col = cells.iLeft - picture.iLeft;
     const int width = std::max(cells.iRight - cells.iLeft, 0);
     if (item.eKind == eITEM_BUTTON) {
-        const std::string label = item.bDefault ? "< " + item.aText + " >" : "[ " + item.aText + " ]";
+        const std::string label = item.bDefault ? "< " + item.strText + " >" : "[ " + item.strText + " ]";
         Put(picture, row, col + (width - static_cast<int>(label.size())) / 2, label);
         return;
     }
-    const std::vector<std::string> lines = WrapText(item.aText, width);
+    const std::vector<std::string> lines = WrapText(item.strText, width);
     const int height = std::max(cells.iBottom - cells.iTop, 0);
     for (int i = 0; i < height && i < static_cast<int>(lines.size()); ++i) {
         Put(picture, row + i, col, lines[i]);
@@ -65,7 +65,7 @@ SDialogPicture DrawDialog(const SDialogView& view) {
     const int width = std::max(content.iRight - content.iLeft, 0);
     const int height = std::max(content.iBottom - content.iTop, 0);
     SDialogPicture picture{content.iTop - 1, content.iLeft - 1, {}};
-    picture.aRows.push_back(TopEdge(view.aTitle, width));
+    picture.aRows.push_back(TopEdge(view.strTitle, width));
     picture.aRows.insert(picture.aRows.end(), height, "|" + std::string(width, ' ') + "|");
     picture.aRows.push_back("+" + std::string(width, '-') + "+");
     if (view.bCaution) {

@@ -15,7 +15,7 @@ struct SDialogPicture {
     std::vector<std::string> aRows;
 };
 
-// The frame surrounds the content's cells; pixels map to cells of cCELL_WIDTH x cCELL_HEIGHT.
+// The frame surrounds the content's cells; pixels map to cells of iCELL_WIDTH x iCELL_HEIGHT.
 SDialogPicture DrawDialog(const SDialogView& view);
 
 // Breaks text into lines of at most width characters at spaces; line breaks ("\n" or "\r") end a line,

@@ -77,7 +77,7 @@ std::string ToString(ConstStr255Param text) {
 }
 
 Rect TitleBar(const Rect& content) {
-    return Rect{static_cast<int16_t>(content.top - cTITLE_BAR_HEIGHT), content.left, content.top,
+    return Rect{static_cast<int16_t>(content.top - iTITLE_BAR_HEIGHT), content.left, content.top,
                 content.right};
 }
 
@@ -105,9 +105,9 @@ DialogRef NewDialogRecord(const DialogTemplate& dlgTemplate) {
     auto dialog = std::make_unique<SDialogRecord>();
     dialog->window.rcBounds = dlgTemplate.boundsRect;
     std::memcpy(dialog->window.aTitle, dlgTemplate.title, sizeof(Str255));
-    if (const void* items = PeekResource(cRESOURCE_ITEMS, dlgTemplate.itemsID, sizeof(SItemList))) {
+    if (const void* items = PeekResource(uiRESOURCE_ITEMS, dlgTemplate.itemsID, sizeof(SItemList))) {
         std::memcpy(&dialog->items, items, sizeof(SItemList));
-        dialog->items.sCount = std::clamp<int16_t>(dialog->items.sCount, 0, cMAX_DIALOG_ITEMS);
+        dialog->items.sCount = std::clamp<int16_t>(dialog->items.sCount, 0, iMAX_DIALOG_ITEMS);
     }
     Windows().push_back(dialog.get());
     return dialog.release();
@@ -166,7 +166,7 @@ unsigned int CountDialogs() {
 }
 
 DialogRef GetNewDialog(int16_t id, void*, WindowRef) {
-    const void* dlgTemplate = PeekResource(cRESOURCE_DIALOG, id, sizeof(DialogTemplate));
+    const void* dlgTemplate = PeekResource(uiRESOURCE_DIALOG, id, sizeof(DialogTemplate));
     return dlgTemplate == nullptr ? nullptr
                                   : NewDialogRecord(*static_cast<const DialogTemplate*>(dlgTemplate));
 }
@@ -268,7 +268,7 @@ bool StdFilterProc(DialogRef dialog, EventRecord* event, int16_t* itemHit) {
 }
 
 int16_t CautionAlert(int16_t id, ModalFilterUPP filter) {
-    const void* alertTemplate = PeekResource(cRESOURCE_ALERT, id, sizeof(DialogTemplate));
+    const void* alertTemplate = PeekResource(uiRESOURCE_ALERT, id, sizeof(DialogTemplate));
     if (alertTemplate == nullptr) {
         return -1;
     }

@@ -44,8 +44,8 @@ namespace {
 using std::chrono::milliseconds;
 using CClock = std::chrono::steady_clock;
 
-const milliseconds aLAUNCH_LIMIT(5000);
-const milliseconds aSTART_LIMIT(2000);
+const milliseconds rLAUNCH_LIMIT(5000);
+const milliseconds rSTART_LIMIT(2000);
 const guint uiBUS_RELEASE_TIMEOUT_MS = 1000;
 const guint uiRELEASE_TICK_MS = 5;
 
@@ -56,13 +56,13 @@ using CGString = std::unique_ptr<gchar, SFree>;
 
 // Shared by the host's thread and the launch thread; the one that is done with it last frees it.
 struct SLaunch {
-    std::string aPath;
+    std::string strPath;
     sigset_t rHostMask;                 // the host thread's mask, for the companion
-    CClock::time_point aLookupDeadline; // the session bus answers by then or not at all
-    CClock::time_point aStartDeadline;  // the launcher has ended by then or is killed
-    std::mutex aLock;                   // guards the fields below
-    std::condition_variable aChanged;
-    int16_t iResult = eERROR_COMPANION_NOT_LAUNCHED;
+    CClock::time_point rLookupDeadline; // the session bus answers by then or not at all
+    CClock::time_point rStartDeadline;  // the launcher has ended by then or is killed
+    std::mutex rLock;                   // guards the fields below
+    std::condition_variable rChanged;
+    int16_t sResult = eERROR_COMPANION_NOT_LAUNCHED;
     bool bDone = false;
     bool bAbandoned = false; // the host's thread has stopped waiting: start nothing
     bool bStarting = false;  // the companion is being started: the host's thread waits for the outcome
@@ -127,7 +127,7 @@ void ReleaseBus(GMainContext* context, GDBusConnection* bus) {
 }
 
 bool BeginStart(SLaunch& launch) {
-    std::lock_guard<std::mutex> lock(launch.aLock);
+    std::lock_guard<std::mutex> lock(launch.rLock);
     launch.bStarting = !launch.bAbandoned;
     return launch.bStarting;
 }
@@ -135,12 +135,12 @@ bool BeginStart(SLaunch& launch) {
 int16_t Launch(SLaunch& launch) {
     const _sys::CDesktopAppInfo app = _sys::FindCompanion();
     // Null for a relative or empty path: the companion is only ever given an absolute one.
-    const CGString uri(g_filename_to_uri(launch.aPath.c_str(), nullptr, nullptr));
+    const CGString uri(g_filename_to_uri(launch.strPath.c_str(), nullptr, nullptr));
     if (!app || !uri) {
         return eERROR_COMPANION_NOT_LAUNCHED;
     }
     const CThreadContext context;
-    _sys::CSessionBus bus(context.Get(), launch.aLookupDeadline);
+    _sys::CSessionBus bus(context.Get(), launch.rLookupDeadline);
     if (bus.Expired() || !BeginStart(launch)) {
         return eERROR_COMPANION_NOT_LAUNCHED;
     }
@@ -148,8 +148,8 @@ int16_t Launch(SLaunch& launch) {
         ReleaseBus(context.Get(), bus.Take());
     }
     const bool launched =
-        _sys::RunLaunchHelper(g_desktop_app_info_get_filename(app.get()), launch.aPath.c_str(),
-                              launch.rHostMask, launch.aStartDeadline);
+        _sys::RunLaunchHelper(g_desktop_app_info_get_filename(app.get()), launch.strPath.c_str(),
+                              launch.rHostMask, launch.rStartDeadline);
     return launched ? eERROR_NONE : eERROR_COMPANION_NOT_LAUNCHED;
 }
 
@@ -164,10 +164,10 @@ int16_t LaunchCaught(SLaunch& launch) noexcept {
 
 void CB_RunLaunch(const std::shared_ptr<SLaunch>& launch) {
     const int16_t result = LaunchCaught(*launch);
-    std::lock_guard<std::mutex> lock(launch->aLock);
-    launch->iResult = result;
+    std::lock_guard<std::mutex> lock(launch->rLock);
+    launch->sResult = result;
     launch->bDone = true;
-    launch->aChanged.notify_all();
+    launch->rChanged.notify_all();
 }
 
 // The host thread's mask is kept for the companion and given back as soon as the thread has started, which
@@ -198,19 +198,19 @@ void KeepModuleLoaded() {
 }
 
 int16_t AwaitLaunch(std::thread& thread, SLaunch& launch, CClock::time_point deadline) {
-    std::unique_lock<std::mutex> lock(launch.aLock);
+    std::unique_lock<std::mutex> lock(launch.rLock);
     const auto done = [&] { return launch.bDone; };
     // A start once begun (the launcher, its reaped child, its announcement) gets its own short time, and the
     // launcher is killed within it.
-    if (!launch.aChanged.wait_until(lock, deadline, done) &&
-        (!launch.bStarting || !launch.aChanged.wait_until(lock, deadline + aSTART_LIMIT, done))) {
+    if (!launch.rChanged.wait_until(lock, deadline, done) &&
+        (!launch.bStarting || !launch.rChanged.wait_until(lock, deadline + rSTART_LIMIT, done))) {
         launch.bAbandoned = true;
         lock.unlock();
         thread.detach();
         KeepModuleLoaded();
         return eERROR_COMPANION_NOT_LAUNCHED;
     }
-    const int16_t result = launch.iResult;
+    const int16_t result = launch.sResult;
     lock.unlock();
     thread.join();
     return result;
@@ -221,16 +221,16 @@ int16_t AwaitLaunch(std::thread& thread, SLaunch& launch, CClock::time_point dea
 namespace _sys {
 
 int16_t StartApplication(const std::string& path) {
-    return StartApplication(path, aLAUNCH_LIMIT);
+    return StartApplication(path, rLAUNCH_LIMIT);
 }
 
 int16_t StartApplication(const std::string& path, milliseconds limit) {
     const CClock::time_point start = CClock::now();
-    const milliseconds bounded = std::min(limit, aLAUNCH_LIMIT);
+    const milliseconds bounded = std::min(limit, rLAUNCH_LIMIT);
     auto launch = std::make_shared<SLaunch>();
-    launch->aPath = path;
-    launch->aLookupDeadline = start + bounded * 4 / 5;
-    launch->aStartDeadline = start + bounded + aSTART_LIMIT / 2;
+    launch->strPath = path;
+    launch->rLookupDeadline = start + bounded * 4 / 5;
+    launch->rStartDeadline = start + bounded + rSTART_LIMIT / 2;
     std::thread thread;
     if (!StartLaunchThread(thread, launch)) {
         return eERROR_COMPANION_NOT_LAUNCHED;

@@ -21,7 +21,7 @@ using CClock = std::chrono::steady_clock;
 const char* const pcLAUNCHER_NAME = QUENFIELD_LAUNCHER_NAME;
 const char* const pcDEV_NULL = "/dev/null";
 const int iFIRST_CLOSED = 3;
-const milliseconds aPOLL_FALLBACK(1);
+const milliseconds rPOLL_FALLBACK(1);
 
 // The spawn's attributes and file actions, released however the spawn went.
 class CSpawnSetup {
@@ -109,7 +109,7 @@ bool AwaitExit(pid_t pid, CClock::time_point deadline) {
         if (CClock::now() >= deadline) {
             return false;
         }
-        std::this_thread::sleep_for(aPOLL_FALLBACK);
+        std::this_thread::sleep_for(rPOLL_FALLBACK);
     }
 }
 

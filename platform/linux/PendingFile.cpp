@@ -25,14 +25,14 @@ const mode_t uiFILE_MODE = 0600;
 const int iNAME_TRIES = 16;
 // An export that empties the folder takes milliseconds; one of the same name is awaited at most the hand-off
 // time (CheckedFolder.cpp), and a little more is allowed for the turns.
-const std::chrono::milliseconds aLOCK_LIMIT(5000);
-const std::chrono::milliseconds aNAME_LIMIT(15000);
-const std::chrono::milliseconds aPOLL(10);
+const std::chrono::milliseconds rLOCK_LIMIT(5000);
+const std::chrono::milliseconds rNAME_LIMIT(15000);
+const std::chrono::milliseconds rPOLL(10);
 
 struct SPending {
     int iFolder = AT_FDCWD;
-    std::string sTemporary; // the name it is written under, relative to iFolder
-    std::string sFinal;     // the name it is given once complete
+    std::string strTemporary; // the name it is written under, relative to iFolder
+    std::string strFinal;     // the name it is given once complete
 };
 
 SPending& GetPending() {
@@ -53,18 +53,18 @@ std::string TemporaryName(const std::string& name) {
 }
 
 bool WaitForLock(int folder, int operation) {
-    const CClock::time_point deadline = CClock::now() + aLOCK_LIMIT;
+    const CClock::time_point deadline = CClock::now() + rLOCK_LIMIT;
     while (flock(folder, operation | LOCK_NB) != 0) {
         if ((errno != EWOULDBLOCK && errno != EINTR) || CClock::now() > deadline) {
             return false;
         }
-        std::this_thread::sleep_for(aPOLL);
+        std::this_thread::sleep_for(rPOLL);
     }
     return true;
 }
 
 bool Rename(const SPending& pending, unsigned int flags) {
-    return renameat2(pending.iFolder, pending.sTemporary.c_str(), pending.iFolder, pending.sFinal.c_str(),
+    return renameat2(pending.iFolder, pending.strTemporary.c_str(), pending.iFolder, pending.strFinal.c_str(),
                      flags) == 0;
 }
 
@@ -78,7 +78,7 @@ EReplaced Replace(const SPending& pending) {
 // it: the second finds the name holding another file once it has the lock.
 EReplaced ReplaceUnlessAwaited(const SPending& pending) {
     const int held =
-        openat(pending.iFolder, pending.sFinal.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        openat(pending.iFolder, pending.strFinal.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (held == -1) {
         // A link there is nobody's export; a name that went away in the meantime is tried again.
         return errno == ELOOP ? Replace(pending) : errno == ENOENT ? eNOT_YET : eREPLACE_FAILED;
@@ -87,7 +87,7 @@ EReplaced ReplaceUnlessAwaited(const SPending& pending) {
     struct stat namedInfo {};
     EReplaced replaced = eNOT_YET;
     if (flock(held, LOCK_EX | LOCK_NB) == 0 && fstat(held, &heldInfo) == 0 &&
-        fstatat(pending.iFolder, pending.sFinal.c_str(), &namedInfo, AT_SYMLINK_NOFOLLOW) == 0 &&
+        fstatat(pending.iFolder, pending.strFinal.c_str(), &namedInfo, AT_SYMLINK_NOFOLLOW) == 0 &&
         heldInfo.st_ino == namedInfo.st_ino && heldInfo.st_dev == namedInfo.st_dev &&
         !_sys::IsAwaited(heldInfo)) {
         replaced = Replace(pending);
@@ -101,16 +101,16 @@ bool NameIfFree(const SPending& pending) {
     if (Rename(pending, RENAME_NOREPLACE)) {
         return true;
     }
-    if (errno != EINVAL || linkat(pending.iFolder, pending.sTemporary.c_str(), pending.iFolder,
-                                  pending.sFinal.c_str(), 0) != 0) {
+    if (errno != EINVAL || linkat(pending.iFolder, pending.strTemporary.c_str(), pending.iFolder,
+                                  pending.strFinal.c_str(), 0) != 0) {
         return false;
     }
-    unlinkat(pending.iFolder, pending.sTemporary.c_str(), 0);
+    unlinkat(pending.iFolder, pending.strTemporary.c_str(), 0);
     return true;
 }
 
 bool GiveName(const SPending& pending) {
-    const CClock::time_point deadline = CClock::now() + aNAME_LIMIT;
+    const CClock::time_point deadline = CClock::now() + rNAME_LIMIT;
     for (;;) {
         if (NameIfFree(pending)) {
             return true;
@@ -125,7 +125,7 @@ bool GiveName(const SPending& pending) {
         if (CClock::now() > deadline) {
             return false;
         }
-        std::this_thread::sleep_for(aPOLL);
+        std::this_thread::sleep_for(rPOLL);
     }
 }
 
@@ -148,17 +148,17 @@ bool CreatePendingFile(int& fd, const std::string& path) {
     }
     // A folder under the name would survive every emptying and refuse the finished file.
     struct stat named {};
-    if ((fstatat(place.iFolder, place.sName.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+    if ((fstatat(place.iFolder, place.strName.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
          S_ISDIR(named.st_mode)) ||
         !WaitForLock(place.iFolder, LOCK_SH)) {
         return false;
     }
     for (int i = 0; i < iNAME_TRIES && fd == -1; ++i) {
-        const std::string name = TemporaryName(place.sName);
+        const std::string name = TemporaryName(place.strName);
         fd = openat(place.iFolder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                     uiFILE_MODE);
         if (fd != -1) {
-            pending = SPending{place.iFolder, name, place.sName};
+            pending = SPending{place.iFolder, name, place.strName};
         } else if (errno != EEXIST) {
             break;
         }
@@ -172,16 +172,16 @@ bool CreatePendingFile(int& fd, const std::string& path) {
 bool PublishPendingFile() {
     const SPending pending = GetPending();
     GetPending() = SPending();
-    if (pending.sTemporary == pending.sFinal) {
-        return !pending.sFinal.empty();
+    if (pending.strTemporary == pending.strFinal) {
+        return !pending.strFinal.empty();
     }
     // Marked before it has its name, so that the companion's first read is what clears the mark.
     const timespec times[2] = {{0, 0}, {0, UTIME_NOW}};
     const bool named =
-        utimensat(pending.iFolder, pending.sTemporary.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0 &&
+        utimensat(pending.iFolder, pending.strTemporary.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0 &&
         GiveName(pending);
     if (!named) {
-        unlinkat(pending.iFolder, pending.sTemporary.c_str(), 0);
+        unlinkat(pending.iFolder, pending.strTemporary.c_str(), 0);
     }
     flock(pending.iFolder, LOCK_UN);
     return named;
@@ -190,10 +190,10 @@ bool PublishPendingFile() {
 void DiscardPendingFile() {
     const SPending pending = GetPending();
     GetPending() = SPending();
-    if (pending.sTemporary.empty()) {
+    if (pending.strTemporary.empty()) {
         return;
     }
-    unlinkat(pending.iFolder, pending.sTemporary.c_str(), 0);
+    unlinkat(pending.iFolder, pending.strTemporary.c_str(), 0);
     if (pending.iFolder != AT_FDCWD) {
         flock(pending.iFolder, LOCK_UN);
     }
@@ -203,7 +203,7 @@ void ForgetAwaitedFile(const std::string& path) {
     _hlp::Require(!path.empty());
     const SFilePlace place = LocateFile(path);
     const timespec times[2] = {{0, UTIME_NOW}, {0, UTIME_OMIT}};
-    utimensat(place.iFolder, place.sName.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    utimensat(place.iFolder, place.strName.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
 
 } // namespace _sys

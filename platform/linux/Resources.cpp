@@ -69,7 +69,7 @@ Handle GetResource(ResType type, int16_t id) {
 }
 
 StringHandle GetString(int16_t id) {
-    return GetResource(cRESOURCE_STRING, id);
+    return GetResource(uiRESOURCE_STRING, id);
 }
 
 void HNoPurge(Handle) {}

@@ -6,8 +6,8 @@ using std::chrono::milliseconds;
 using CClock = std::chrono::steady_clock;
 
 // How long a cancelled request is given to come back, and the pause before asking again.
-const milliseconds aCANCEL_GRACE(500);
-const milliseconds aRETRY_PAUSE(20);
+const milliseconds rCANCEL_GRACE(500);
+const milliseconds rRETRY_PAUSE(20);
 
 // One request for the shared connection; on the heap, since a cancelled one that never comes back keeps it.
 struct SRequest {
@@ -65,7 +65,7 @@ CSessionBus::CSessionBus(GMainContext* context, CClock::time_point deadline)
         if (!RunContextUntil(context, request->bAnswered, Left(deadline))) {
             bExpired = true;
             g_cancellable_cancel(cancellable);
-            if (RunContextUntil(context, request->bAnswered, aCANCEL_GRACE)) {
+            if (RunContextUntil(context, request->bAnswered, rCANCEL_GRACE)) {
                 if (request->pConnection != nullptr) {
                     g_object_unref(
                         request->pConnection); // connected in the last moment: too late all the same
@@ -88,7 +88,7 @@ CSessionBus::CSessionBus(GMainContext* context, CClock::time_point deadline)
             break;
         }
         bool never = false;
-        RunContextUntil(context, never, aRETRY_PAUSE);
+        RunContextUntil(context, never, rRETRY_PAUSE);
     }
     g_object_unref(cancellable);
 }

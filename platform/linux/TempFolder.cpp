@@ -25,7 +25,7 @@ const mode_t uiFOLDER_MODE = 0700;
 const mode_t uiFOREIGN_ANY = S_IRWXG | S_IRWXO;
 
 struct SCandidate {
-    std::string sPath;
+    std::string strPath;
     int iDescriptor = -1;
 };
 
@@ -93,12 +93,12 @@ bool GetTempFolder(std::string& path) {
     if (found.iDescriptor == -1) {
         return false;
     }
-    if (found.sPath.size() >= uiPATH_CAPACITY) {
+    if (found.strPath.size() >= uiPATH_CAPACITY) {
         close(found.iDescriptor);
         return false;
     }
-    HoldTempFolder(found.sPath, found.iDescriptor);
-    path = found.sPath;
+    HoldTempFolder(found.strPath, found.iDescriptor);
+    path = found.strPath;
     return true;
 }
 

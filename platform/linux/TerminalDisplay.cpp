@@ -24,9 +24,9 @@ namespace {
 const char pcENTER_SCREEN[] = "\x1b[?1049h\x1b[?25l\x1b[?1002h\x1b[?1006h";
 const char pcLEAVE_SCREEN[] = "\x1b[?1006l\x1b[?1002l\x1b[2J\x1b[?25h\x1b[?1049l";
 // The frame around the content: the top border row carries the title, as the title bar does.
-const Rect rFRAME = {cTITLE_BAR_HEIGHT, cCELL_WIDTH, cCELL_HEIGHT, cCELL_WIDTH};
+const Rect rcFRAME = {iTITLE_BAR_HEIGHT, iCELL_WIDTH, iCELL_HEIGHT, iCELL_WIDTH};
 const int aSIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
-const int cNULL_EVENT_MS = 100;
+const int iNULL_EVENT_MS = 100;
 
 // What a signal handler needs to give the terminal back; one dialog runs at a time.
 struct STerminalState {
@@ -94,7 +94,7 @@ private:
 };
 
 Rect CellsToScreen(int rows, int cols) {
-    return Rect{0, 0, static_cast<int16_t>(rows * cCELL_HEIGHT), static_cast<int16_t>(cols * cCELL_WIDTH)};
+    return Rect{0, 0, static_cast<int16_t>(rows * iCELL_HEIGHT), static_cast<int16_t>(cols * iCELL_WIDTH)};
 }
 
 Rect ScreenOf(int fd) {
@@ -165,11 +165,11 @@ public:
             rcScreen = screen;
             bShown = true;
         }
-        aView = view;
-        aFitted = FitView(view, rShift, screen, rFRAME);
-        const SDialogPicture picture = DrawDialog(aFitted);
-        const int rows = screen.bottom / cCELL_HEIGHT;
-        const int cols = screen.right / cCELL_WIDTH;
+        rView = view;
+        rFitted = FitView(view, rShift, screen, rcFRAME);
+        const SDialogPicture picture = DrawDialog(rFitted);
+        const int rows = screen.bottom / iCELL_HEIGHT;
+        const int cols = screen.right / iCELL_WIDTH;
         std::string output = "\x1b[2J";
         for (size_t i = 0; i < picture.aRows.size(); ++i) {
             const int row = picture.iTop + static_cast<int>(i);
@@ -180,9 +180,9 @@ public:
             output += "\x1b[" + std::to_string(row + 1) + ";" + std::to_string(picture.iLeft + 1) + "H";
             output += line.substr(0, cols - picture.iLeft);
         }
-        if (output != aDrawn) {
+        if (output != strDrawn) {
             WriteAll(iFd, output.data(), output.size());
-            aDrawn = output;
+            strDrawn = output;
         }
     }
 
@@ -199,7 +199,7 @@ public:
         }
         event.when = NowMs();
         // Mouse points as the dialog sees them: the drawing may stand elsewhere than the dialog's bounds.
-        event.where = UnfitPoint(aView, aFitted, event.where);
+        event.where = UnfitPoint(rView, rFitted, event.where);
         return iInterrupted == 0;
     }
 
@@ -207,7 +207,7 @@ private:
     // Waits up to a tenth of a second for input. false: the terminal is gone or the dialog was interrupted.
     bool ReadInput() {
         pollfd ready{iFd, POLLIN, 0};
-        const int count = poll(&ready, 1, cNULL_EVENT_MS);
+        const int count = poll(&ready, 1, iNULL_EVENT_MS);
         if (iInterrupted != 0 || (count < 0 && errno != EINTR)) {
             return false;
         }
@@ -228,13 +228,13 @@ private:
     }
 
     int iFd;
-    std::string aDrawn;
+    std::string strDrawn;
     CTerminalInput rInput;
     bool bShown = false;
     Rect rcScreen{};
     Point rShift{0, 0};
-    SDialogView aView{};
-    SDialogView aFitted{};
+    SDialogView rView{};
+    SDialogView rFitted{};
 };
 
 // No one can answer: the text is shown once and the dialog closes as if its first item was chosen.
@@ -247,10 +247,10 @@ public:
             return;
         }
         bShown = true;
-        std::string text = view.aTitle + "\n";
+        std::string text = view.strTitle + "\n";
         for (const SItemView& item : view.aItems) {
             if (item.eKind == eITEM_TEXT) {
-                text += item.aText + "\n";
+                text += item.strText + "\n";
             }
         }
         std::fputs(text.c_str(), stderr);

@@ -7,7 +7,7 @@
 #include <memory>
 
 // One terminal character cell in pixels: the screen of an 80 x 24 terminal is 640 x 384 pixels.
-enum { cCELL_WIDTH = 8, cCELL_HEIGHT = 16 };
+enum { iCELL_WIDTH = 8, iCELL_HEIGHT = 16 };
 
 // The terminal when the process may use it, else standard error.
 std::unique_ptr<IDisplay> OpenTerminalDisplay();

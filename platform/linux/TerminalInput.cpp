@@ -20,13 +20,13 @@ int16_t CellCentre(int cell, int size) {
 } // namespace
 
 void CTerminalInput::Feed(const unsigned char* bytes, size_t length) {
-    aBuffer.append(reinterpret_cast<const char*>(bytes), length);
-    while (!aBuffer.empty() && ParseOne()) {
+    strBuffer.append(reinterpret_cast<const char*>(bytes), length);
+    while (!strBuffer.empty() && ParseOne()) {
     }
 }
 
 void CTerminalInput::Idle() {
-    aBuffer.clear();
+    strBuffer.clear();
 }
 
 bool CTerminalInput::Next(EventRecord& event) {
@@ -39,33 +39,33 @@ bool CTerminalInput::Next(EventRecord& event) {
 }
 
 bool CTerminalInput::ParseOne() {
-    if (aBuffer[0] != cESCAPE) {
-        Key(aBuffer[0] == '\n' ? static_cast<unsigned char>(kReturnCharCode)
-                               : static_cast<unsigned char>(aBuffer[0]));
-        aBuffer.erase(0, 1);
+    if (strBuffer[0] != cESCAPE) {
+        Key(strBuffer[0] == '\n' ? static_cast<unsigned char>(kReturnCharCode)
+                                 : static_cast<unsigned char>(strBuffer[0]));
+        strBuffer.erase(0, 1);
         return true;
     }
     // A lone escape, or one followed by anything but a sequence's introducer (another Escape press, or a key
     // typed right after it), is the Escape key.
-    if (aBuffer.size() < 2 || (aBuffer[1] != '[' && aBuffer[1] != 'O')) {
+    if (strBuffer.size() < 2 || (strBuffer[1] != '[' && strBuffer[1] != 'O')) {
         Key(kEscapeCharCode);
-        aBuffer.erase(0, 1);
+        strBuffer.erase(0, 1);
         return true;
     }
-    if (aBuffer[1] == 'O') {
+    if (strBuffer[1] == 'O') {
         // A function key (SS3): no dialog here answers it.
-        if (aBuffer.size() < 3) {
+        if (strBuffer.size() < 3) {
             return false;
         }
-        aBuffer.erase(0, 3);
+        strBuffer.erase(0, 3);
         return true;
     }
     const size_t length = ControlSequenceLength();
     if (length == 0) {
         return false;
     }
-    const std::string sequence = aBuffer.substr(0, length);
-    aBuffer.erase(0, length);
+    const std::string sequence = strBuffer.substr(0, length);
+    strBuffer.erase(0, length);
     int button = 0, col = 0, row = 0;
     char final = 0;
     if (sequence.size() == 6 && sequence[2] == 'M') {
@@ -81,11 +81,11 @@ bool CTerminalInput::ParseOne() {
 
 size_t CTerminalInput::ControlSequenceLength() const {
     // The older mouse report: three bytes after "ESC [ M", any values.
-    if (aBuffer.size() >= 3 && aBuffer[2] == 'M') {
-        return aBuffer.size() >= 6 ? 6 : 0;
+    if (strBuffer.size() >= 3 && strBuffer[2] == 'M') {
+        return strBuffer.size() >= 6 ? 6 : 0;
     }
-    for (size_t i = 2; i < aBuffer.size(); ++i) {
-        const auto c = static_cast<unsigned char>(aBuffer[i]);
+    for (size_t i = 2; i < strBuffer.size(); ++i) {
+        const auto c = static_cast<unsigned char>(strBuffer[i]);
         if (c >= 0x40 && c <= 0x7E) {
             return i + 1;
         }
@@ -98,7 +98,7 @@ size_t CTerminalInput::ControlSequenceLength() const {
 }
 
 void CTerminalInput::Mouse(int button, int col, int row, uint16_t what) {
-    rMouse = Point{CellCentre(row, cCELL_HEIGHT), CellCentre(col, cCELL_WIDTH)};
+    rMouse = Point{CellCentre(row, iCELL_HEIGHT), CellCentre(col, iCELL_WIDTH)};
     // Only the left button counts (3: the older encoding's release); motion just moves the mouse.
     if ((button & (iMOTION | iWHEEL)) != 0 || ((button & 3) != 0 && (button & 3) != 3)) {
         return;

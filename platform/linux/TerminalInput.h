@@ -23,14 +23,14 @@ public:
     Point Mouse() const { return rMouse; }
 
 private:
-    // Reads one event or sequence from the front of aBuffer; false when it needs more bytes.
+    // Reads one event or sequence from the front of strBuffer; false when it needs more bytes.
     bool ParseOne();
     // The length of the control sequence at the front (after "ESC ["), 0 while it is unfinished.
     size_t ControlSequenceLength() const;
     void Mouse(int button, int col, int row, uint16_t what);
     void Key(unsigned char key);
 
-    std::string aBuffer;
+    std::string strBuffer;
     std::deque<EventRecord> aEvents;
     Point rMouse{0, 0};
 };

@@ -16,9 +16,9 @@
 
 namespace {
 
-const int cNULL_EVENT_MS = 100;
+const int iNULL_EVENT_MS = 100;
 // A one-pixel border around the content, and the title bar above it.
-const Rect rFRAME = {cTITLE_BAR_HEIGHT + 1, 1, 1, 1};
+const Rect rcFRAME = {iTITLE_BAR_HEIGHT + 1, 1, 1, 1};
 
 // Xlib's error handler belongs to the whole process. While a window is up, errors on its own connection
 // (such as a focus request that a window manager overtook) are ignored; others go to the handler before.
@@ -38,9 +38,9 @@ struct SOuter {
 };
 
 SOuter OuterOf(const Rect& content) {
-    return SOuter{content.left - rFRAME.left, content.top - rFRAME.top,
-                  std::max(content.right - content.left + rFRAME.left + rFRAME.right, 1),
-                  std::max(content.bottom - content.top + rFRAME.top + rFRAME.bottom, 1)};
+    return SOuter{content.left - rcFRAME.left, content.top - rcFRAME.top,
+                  std::max(content.right - content.left + rcFRAME.left + rcFRAME.right, 1),
+                  std::max(content.bottom - content.top + rcFRAME.top + rcFRAME.bottom, 1)};
 }
 
 class CWindowDisplay final : public IDisplay {
@@ -72,17 +72,17 @@ public:
     }
 
     void Show(const SDialogView& view) override {
-        aView = view;
-        const SDialogView fitted = FitView(view, Point{0, 0}, ScreenBounds(), rFRAME);
+        rView = view;
+        const SDialogView fitted = FitView(view, Point{0, 0}, ScreenBounds(), rcFRAME);
         const SOuter outer = OuterOf(fitted.rcBounds);
         if (uiWindow == 0) {
-            aFitted = fitted;
+            rFitted = fitted;
             Create(outer);
             return;
         }
-        const SOuter before = OuterOf(aFitted.rcBounds);
-        const bool redraw = !SameLook(fitted, aFitted);
-        aFitted = fitted;
+        const SOuter before = OuterOf(rFitted.rcBounds);
+        const bool redraw = !SameLook(fitted, rFitted);
+        rFitted = fitted;
         if (outer.iX != before.iX || outer.iY != before.iY || outer.iWidth != before.iWidth ||
             outer.iHeight != before.iHeight) {
             x.XMoveResizeWindow(pDisplay, uiWindow, outer.iX, outer.iY, static_cast<unsigned>(outer.iWidth),
@@ -98,7 +98,7 @@ public:
         x.XFlush(pDisplay);
         if (x.XPending(pDisplay) == 0) {
             pollfd ready{ConnectionNumber(pDisplay), POLLIN, 0};
-            const int count = poll(&ready, 1, cNULL_EVENT_MS);
+            const int count = poll(&ready, 1, iNULL_EVENT_MS);
             if ((count < 0 && errno != EINTR) || (count > 0 && (ready.revents & (POLLERR | POLLHUP)) != 0)) {
                 return false;
             }
@@ -136,7 +136,7 @@ private:
         x.XSelectInput(pDisplay, uiWindow,
                        ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | Button1MotionMask |
                            StructureNotifyMask);
-        const std::string title = ToUtf8(aFitted.aTitle);
+        const std::string title = ToUtf8(rFitted.strTitle);
         x.XStoreName(pDisplay, uiWindow, title.c_str());
         x.XChangeProperty(pDisplay, uiWindow, Intern("_NET_WM_NAME"), Intern("UTF8_STRING"), 8,
                           PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
@@ -153,8 +153,8 @@ private:
         size.min_width = size.max_width = outer.iWidth;
         size.min_height = size.max_height = outer.iHeight;
         x.XSetWMNormalHints(pDisplay, uiWindow, &size);
-        aDeleteWindow = Intern("WM_DELETE_WINDOW");
-        x.XSetWMProtocols(pDisplay, uiWindow, &aDeleteWindow, 1);
+        uiDeleteWindow = Intern("WM_DELETE_WINDOW");
+        x.XSetWMProtocols(pDisplay, uiWindow, &uiDeleteWindow, 1);
         const Atom type = Intern("_NET_WM_WINDOW_TYPE_DIALOG");
         SetAtoms("_NET_WM_WINDOW_TYPE", "ATOM", &type, 1);
         const Atom states[] = {Intern("_NET_WM_STATE_MODAL"), Intern("_NET_WM_STATE_ABOVE")};
@@ -181,7 +181,7 @@ private:
             return false;
         case ClientMessage:
             // The window manager's close: as Escape, the cancel key.
-            if (static_cast<Atom>(xevent.xclient.data.l[0]) != aDeleteWindow) {
+            if (static_cast<Atom>(xevent.xclient.data.l[0]) != uiDeleteWindow) {
                 return false;
             }
             event.what = keyDown;
@@ -201,7 +201,7 @@ private:
             if (xevent.type == ButtonPress) {
                 // A window manager may have placed the window elsewhere than asked (a panel, a policy of its
                 // own): points are taken relative to where the window really is, until the button is up.
-                const SOuter asked = OuterOf(aFitted.rcBounds);
+                const SOuter asked = OuterOf(rFitted.rcBounds);
                 iPlacedX = xevent.xbutton.x_root - xevent.xbutton.x - asked.iX;
                 iPlacedY = xevent.xbutton.y_root - xevent.xbutton.y - asked.iY;
             }
@@ -238,12 +238,12 @@ private:
 
     // A screen point as the dialog sees it.
     Point Where(int rootX, int rootY) const {
-        return UnfitPoint(aView, aFitted, Point{I16(rootY - iPlacedY), I16(rootX - iPlacedX)});
+        return UnfitPoint(rView, rFitted, Point{I16(rootY - iPlacedY), I16(rootX - iPlacedX)});
     }
 
     void Draw() {
         cairo_t* cr = x.cairo_create(pSurface);
-        CDialogPainter(x).Paint(cr, aFitted, rFRAME);
+        CDialogPainter(x).Paint(cr, rFitted, rcFRAME);
         x.cairo_destroy(cr);
         x.cairo_surface_flush(pSurface);
         x.XFlush(pDisplay);
@@ -253,9 +253,9 @@ private:
     Display* pDisplay;
     Window uiWindow = 0;
     cairo_surface_t* pSurface = nullptr;
-    Atom aDeleteWindow = 0;
-    SDialogView aView{};
-    SDialogView aFitted{};
+    Atom uiDeleteWindow = 0;
+    SDialogView rView{};
+    SDialogView rFitted{};
     Point rMouse{0, 0};
     int iPlacedX = 0; // how far the window stands from where it was asked to be
     int iPlacedY = 0;

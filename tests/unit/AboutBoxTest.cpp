@@ -15,7 +15,7 @@ const Rect cSCREEN = {0, 0, 768, 1024};
 const Rect cCENTRED = {216, 304, 376, 720};
 
 Point TitleBarOf(const SDialogView& view) {
-    return Point{static_cast<int16_t>(view.rcBounds.top - cTITLE_BAR_HEIGHT / 2),
+    return Point{static_cast<int16_t>(view.rcBounds.top - iTITLE_BAR_HEIGHT / 2),
                  static_cast<int16_t>(view.rcBounds.left + 40)};
 }
 
@@ -33,16 +33,16 @@ class AboutBox : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetHost();
-        sSPBasic = BasicSuite();
+        pSPBasic = BasicSuite();
     }
     void TearDown() override {
-        sUIHooks.Unload();
-        sSPBasic = nullptr;
+        rUIHooks.Unload();
+        pSPBasic = nullptr;
         EXPECT_EQ(CountDialogs(), 0u);
         EXPECT_EQ(CountLoadedResources(), 0u);
     }
     int16_t Show() {
-        AboutRecord about{nullptr, sSPBasic};
+        AboutRecord about{nullptr, pSPBasic};
         return ShowAboutDlg(&about);
     }
     std::vector<uint16_t> HostEventKinds() const {
@@ -60,15 +60,15 @@ TEST_F(AboutBox, ShowsItsTextCentredWithOneDefaultButton) {
     display.Add(Key(kReturnCharCode));
     EXPECT_EQ(Show(), 0);
     const SDialogView& view = display.last;
-    EXPECT_EQ(view.aTitle, "About Quenfield Export");
+    EXPECT_EQ(view.strTitle, "About Quenfield Export");
     EXPECT_EQ(view.rcBounds.top, cCENTRED.top);
     EXPECT_EQ(view.rcBounds.left, cCENTRED.left);
     ASSERT_EQ(view.aItems.size(), 2u);
     EXPECT_EQ(view.aItems[0].eKind, eITEM_BUTTON);
     EXPECT_TRUE(view.aItems[0].bDefault);
-    EXPECT_EQ(view.aItems[1].aText.rfind("Quenfield Export " QUENFIELD_VERSION "\n", 0), 0u)
-        << view.aItems[1].aText;
-    EXPECT_NE(view.aItems[1].aText.find("PPM or PFM"), std::string::npos);
+    EXPECT_EQ(view.aItems[1].strText.rfind("Quenfield Export " QUENFIELD_VERSION "\n", 0), 0u)
+        << view.aItems[1].strText;
+    EXPECT_NE(view.aItems[1].strText.find("PPM or PFM"), std::string::npos);
 }
 
 TEST_F(AboutBox, ReturnEnterAndEscapeCloseIt) {
@@ -132,7 +132,7 @@ TEST_F(AboutBox, DragsByItsTitleBarWithinTheDesktop) {
     display.Add(Key(kReturnCharCode));
     display.Add(Key('!'));
     // The second drag's point is held 4 pixels inside the screen.
-    const Point grabbed = {static_cast<int16_t>(cCENTRED.top + 30 - cTITLE_BAR_HEIGHT / 2),
+    const Point grabbed = {static_cast<int16_t>(cCENTRED.top + 30 - iTITLE_BAR_HEIGHT / 2),
                            static_cast<int16_t>(cCENTRED.left - 50 + 40)};
     EXPECT_EQ(Show(), 0);
     EXPECT_EQ(display.Remaining(), 1u);
@@ -142,7 +142,7 @@ TEST_F(AboutBox, DragsByItsTitleBarWithinTheDesktop) {
 }
 
 TEST_F(AboutBox, FollowsTheMouseWhileItsTitleBarIsDragged) {
-    const Point grab = {static_cast<int16_t>(cCENTRED.top - cTITLE_BAR_HEIGHT / 2),
+    const Point grab = {static_cast<int16_t>(cCENTRED.top - iTITLE_BAR_HEIGHT / 2),
                         static_cast<int16_t>(cCENTRED.left + 40)};
     const Point moved = {static_cast<int16_t>(grab.v + 10), static_cast<int16_t>(grab.h + 20)};
     Rect shownWhileHeld{};
@@ -162,7 +162,7 @@ TEST_F(AboutBox, FollowsTheMouseWhileItsTitleBarIsDragged) {
 
 TEST_F(AboutBox, TheFilterDragsOnlyItsOwnWindowAndThenEatsTheClick) {
     // The About box centred, and a second window from the same template in front of it, uncentred.
-    DialogTHndl dlgTemplate = GetResource(cRESOURCE_DIALOG, sDIALOG_ABOUT);
+    DialogTHndl dlgTemplate = GetResource(uiRESOURCE_DIALOG, sDIALOG_ABOUT);
     CenterAboutDlg(dlgTemplate);
     DialogRef about = GetNewDialog(sDIALOG_ABOUT, nullptr, pFRONT_OF_ALL_WINDOWS);
     ReleaseResource(dlgTemplate);
@@ -196,7 +196,7 @@ TEST_F(AboutBox, RunsAndCleansUpWithoutTheHostsEventRoutine) {
     enum EHost { eNO_BASIC_SUITE, eREFUSES, eNO_ROUTINE };
     for (EHost host : {eNO_BASIC_SUITE, eREFUSES, eNO_ROUTINE}) {
         ResetHost();
-        sSPBasic = host == eNO_BASIC_SUITE ? nullptr : BasicSuite();
+        pSPBasic = host == eNO_BASIC_SUITE ? nullptr : BasicSuite();
         host::suites::RefuseWith(host == eREFUSES ? -3 : 0);
         host::suites::OfferProcessEvent(host != eNO_ROUTINE);
         CScriptedDisplay script{cSCREEN};
@@ -209,7 +209,7 @@ TEST_F(AboutBox, RunsAndCleansUpWithoutTheHostsEventRoutine) {
         EXPECT_TRUE(HostEvents().empty());
         EXPECT_EQ(CountDialogs(), 0u);
         EXPECT_EQ(CountLoadedResources(), 0u);
-        sUIHooks.Unload();
+        rUIHooks.Unload();
     }
 }
 

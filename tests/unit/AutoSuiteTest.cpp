@@ -12,9 +12,9 @@ class Suites : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetHost();
-        sSPBasic = BasicSuite();
+        pSPBasic = BasicSuite();
     }
-    void TearDown() override { sSPBasic = nullptr; }
+    void TearDown() override { pSPBasic = nullptr; }
 };
 
 uint32_t ThrownBy(AutoSuite<UIHooksSuite1>& holder) {
@@ -46,7 +46,7 @@ TEST_F(Suites, TheDestructorReleases) {
 }
 
 TEST_F(Suites, WithoutABasicSuiteItThrowsParm) {
-    sSPBasic = nullptr;
+    pSPBasic = nullptr;
     AutoSuite<UIHooksSuite1> holder(kUIHooksSuite, kUIHooksSuiteVersion1);
     EXPECT_EQ(ThrownBy(holder), 0x5061726Du);
 }
@@ -73,14 +73,14 @@ TEST_F(Suites, ReleasedThroughTheBasicSuiteThatAcquiredWhateverTheLaterCallsBrou
     for (SPBasicSuite* later : {static_cast<SPBasicSuite*>(nullptr), &otherBasic}) {
         ResetHost();
         otherReleases = 0;
-        sSPBasic = BasicSuite();
+        pSPBasic = BasicSuite();
         AutoSuite<UIHooksSuite1> holder(kUIHooksSuite, kUIHooksSuiteVersion1);
         holder.operator->();
-        sSPBasic = later;
+        pSPBasic = later;
         holder.Unload();
         EXPECT_EQ(host::suites::Released(), 1) << "later basic suite " << later;
         EXPECT_EQ(otherReleases, 0);
-        sSPBasic = BasicSuite();
+        pSPBasic = BasicSuite();
         holder.Unload();
         EXPECT_EQ(host::suites::Released(), 1) << "released once";
     }

@@ -98,7 +98,7 @@ TEST(UnfitPoint, ClicksOnTheDrawingReachTheItemsAndTheTitleBarOfTheDialog) {
 TEST(CentredOrigin, PlacesAsCenterDialogPlacesTemplates) {
     for (const Rect screen : {Rect{0, 0, 768, 1024}, Rect{0, 0, 160, 320}, Rect{0, 0, 192, 400}}) {
         dialogtest::CScriptedDisplay display{screen};
-        DialogTHndl dlgTemplate = GetResource(cRESOURCE_DIALOG, sDIALOG_ABOUT);
+        DialogTHndl dlgTemplate = GetResource(uiRESOURCE_DIALOG, sDIALOG_ABOUT);
         ASSERT_NE(dlgTemplate, nullptr);
         CenterDialog(dlgTemplate);
         const Rect centred = static_cast<const DialogTemplate*>(HandleAddress(dlgTemplate))->boundsRect;
@@ -114,7 +114,7 @@ TEST(SameLook, IgnoresOnlyWhereTheDialogStands) {
     const SDialogView view = AboutView(100, 100);
     SDialogView moved = AboutView(150, 10);
     EXPECT_TRUE(SameLook(view, moved));
-    moved.aItems[1].aText = "other";
+    moved.aItems[1].strText = "other";
     EXPECT_FALSE(SameLook(view, moved));
     SDialogView cut = FitView(view, Point{0, 0}, Rect{0, 0, 200, 300}, cCELL_FRAME);
     EXPECT_FALSE(SameLook(view, cut));

@@ -168,8 +168,8 @@ TEST_F(VersionAlert, AHostWithoutIsToldTheVersionNeededUntilItClosesTheAlert) {
     EXPECT_FALSE(WarnHostAdvanceStateAvailable(nullptr));
     EXPECT_EQ(display.Remaining(), 1u);
     ASSERT_EQ(display.last.aItems.size(), 2u);
-    EXPECT_NE(display.last.aItems[1].aText.find("too old to deliver pixel data"), std::string::npos);
-    EXPECT_NE(display.last.aItems[1].aText.find("version 3.0 or later"), std::string::npos);
+    EXPECT_NE(display.last.aItems[1].strText.find("too old to deliver pixel data"), std::string::npos);
+    EXPECT_NE(display.last.aItems[1].strText.find("version 3.0 or later"), std::string::npos);
     EXPECT_TRUE(display.last.bCaution);
     EXPECT_EQ(display.last.rcBounds.left, (1024 - 416) / 2);
     EXPECT_EQ(display.last.rcBounds.top, (768 - 128 - 20) / 3 + 20);
@@ -189,7 +189,7 @@ TEST_F(VersionAlert, AMissingMessageLeavesTheAlertEmpty) {
     display.Add(Key(kReturnCharCode));
     EXPECT_EQ(ShowVersionAlert(nullptr, sALERT_VERSION, 12345, nullptr, nullptr), 1);
     ASSERT_EQ(display.last.aItems.size(), 2u);
-    EXPECT_EQ(display.last.aItems[1].aText, "");
+    EXPECT_EQ(display.last.aItems[1].strText, "");
 }
 
 TEST_F(VersionAlert, WithNobodyToAnswerItClosesAtOnce) {
