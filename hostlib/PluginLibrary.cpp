@@ -4,6 +4,8 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
+
 namespace host {
 
 PluginLibrary::PluginLibrary(const std::filesystem::path& path) : path_(std::filesystem::absolute(path)) {
@@ -35,6 +37,11 @@ int16_t PluginLibrary::Call(int16_t selector, void* paramBlock) {
     int16_t result = exportNoErr;
     entry_(selector, paramBlock, &data_, &result);
     return result;
+}
+
+std::filesystem::path ChosenModulePath(const std::filesystem::path& installed) {
+    const char* chosen = std::getenv("QUENFIELD_EXPORT_MODULE");
+    return chosen != nullptr && chosen[0] != '\0' ? std::filesystem::path(chosen) : installed;
 }
 
 } // namespace host

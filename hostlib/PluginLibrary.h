@@ -42,6 +42,10 @@ private:
     intptr_t data_ = 0;
 };
 
+// The export plug-in module a host loads: $QUENFIELD_EXPORT_MODULE when set and not empty (tests, the build
+// tree), else the installed one.
+std::filesystem::path ChosenModulePath(const std::filesystem::path& installed);
+
 } // namespace host
 
 #endif

@@ -12,6 +12,7 @@ PACKAGES="
     tmux netpbm imagemagick libtiff-tools libjpeg-turbo-progs time
     dpkg-dev file lintian desktop-file-utils groff-base man-db bsdextrautils bash-completion
     debhelper autopkgtest diffoscope-minimal git
+    python3-dev pybind11-dev python3-numpy dh-python
     libx11-dev libcairo2-dev xvfb xdotool x11-utils fonts-dejavu-core
     gimp libgimp2.0-dev procps
 "

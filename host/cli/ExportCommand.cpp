@@ -1,14 +1,12 @@
 #include "Commands.h"
 
 #include "DesktopEntry.h"
-#include "ExpectedFile.h"
 #include "ExportSession.h"
-#include "ExportedFile.h"
 #include "HandOff.h"
 #include "Interrupt.h"
 #include "OpenImage.h"
 #include "ProgressBar.h"
-#include "ResultCodes.h"
+#include "ResultWords.h"
 #include "TempFolderRule.h"
 
 #include <cstdlib>
@@ -22,33 +20,13 @@ namespace {
 // Long enough for a companion that starts slowly; it only runs out when no companion takes the file.
 constexpr std::chrono::seconds kHandOffTimeout{10};
 
-enum class Outcome { Exported, Kept, Failed };
-
-// The depth only chooses the name's extension, which does not decide whether the name is empty.
-constexpr int16_t kAnyDepth = 8;
-
 struct FileReport {
-    Outcome outcome = Outcome::Failed;
+    ExportEnd end = ExportEnd::Failed;
     std::string line;
     std::vector<std::string> notices;
     std::filesystem::path handedOff; // the file given to the companion, if one was
     std::filesystem::path file;      // the export file, when one was found
 };
-
-std::string Code(int16_t result) {
-    return " (" + std::to_string(result) + ")";
-}
-
-std::string ExportedFileWords(const std::optional<ExportedFile>& file) {
-    if (!file) {
-        return "exported, but no file was found in " + ExportFolder().string();
-    }
-    std::string words = "exported to " + file->path.string() + " (" + file->format;
-    if (!file->size.empty()) {
-        words += ", " + file->size;
-    }
-    return words + ", " + std::to_string(file->bytes) + " bytes)";
-}
 
 std::string Label(const std::string& image, const OpenedImage& opened) {
     if (opened.pages == 1) {
@@ -79,36 +57,10 @@ std::vector<std::string> Notices(const OpenedImage& opened) {
 
 // A failed or cancelled export leaves no file: the plug-in removes what it wrote.
 FileReport Report(const std::string& label, const DocumentInfo& info, const ExportOutcome& outcome) {
-    switch (outcome.result) {
-    case exportNoErr: {
-        const std::optional<ExportedFile> file = FindExportedFile(info);
-        const std::filesystem::path path = file ? file->path : std::filesystem::path();
-        return {Outcome::Exported,
-                label + ": " + ExportedFileWords(file) + "; the companion application was started",
-                {},
-                path,
-                path};
-    }
-    case exportErrCompanionNotLaunched: {
-        const std::optional<ExportedFile> file = FindExportedFile(info);
-        return {Outcome::Kept,
-                label + ": " + ExportedFileWords(file) +
-                    " and kept there: " + DescribeResult(outcome.result) + Code(outcome.result),
-                {},
-                {},
-                file ? file->path : std::filesystem::path()};
-    }
-    default: {
-        std::string line = label + ": not exported: " + DescribeResult(outcome.result);
-        if (!outcome.hostError.empty()) {
-            line += ": " + outcome.hostError;
-        } else if (outcome.result == exportErrParam && ExpectedName(info.name, kAnyDepth).empty()) {
-            line = label + ": not exported: its name leaves nothing to name the export file after (\"" +
-                   info.name + "\" without its extension is empty); rename it";
-        }
-        return {Outcome::Failed, line + Code(outcome.result), {}, {}, {}};
-    }
-    }
+    ResultWords said = DescribeExport(info, outcome);
+    const std::filesystem::path handedOff =
+        said.end == ExportEnd::Exported ? said.file : std::filesystem::path();
+    return {said.end, label + ": " + said.words, {}, handedOff, std::move(said.file)};
 }
 
 FileReport ExportOne(PluginLibrary& plugin, const std::string& image, const ExportOptions& options) {
@@ -124,7 +76,7 @@ FileReport ExportOne(PluginLibrary& plugin, const std::string& image, const Expo
             outcome = session.Run();
         }
         FileReport report = Report(Label(image, opened), document.Info(), outcome);
-        if (report.outcome != Outcome::Failed) {
+        if (report.end != ExportEnd::Failed) {
             report.notices = Notices(opened);
         }
         // A temporary folder passed over (another user's, or one others could redirect) is named with why.
@@ -134,9 +86,10 @@ FileReport ExportOne(PluginLibrary& plugin, const std::string& image, const Expo
         }
         return report;
     } catch (const std::bad_alloc&) {
-        return {Outcome::Failed, image + ": not exported: the host ran out of memory reading it", {}, {}, {}};
+        return {
+            ExportEnd::Failed, image + ": not exported: the host ran out of memory reading it", {}, {}, {}};
     } catch (const std::exception& e) {
-        return {Outcome::Failed, image + ": not exported: " + e.what(), {}, {}, {}};
+        return {ExportEnd::Failed, image + ": " + DescribeUnrun(image, e).words, {}, {}, {}};
     }
 }
 
@@ -200,10 +153,10 @@ int RunExport(const std::filesystem::path& pluginPath, const std::vector<std::st
         for (const std::string& notice : report.notices) {
             std::cout << image << ": note: " << notice << std::endl;
         }
-        exported += report.outcome != Outcome::Failed;
-        handed += report.outcome == Outcome::Exported;
-        failed += report.outcome == Outcome::Failed;
-        if (report.outcome == Outcome::Kept) {
+        exported += report.end != ExportEnd::Failed;
+        handed += report.end == ExportEnd::Exported;
+        failed += report.end == ExportEnd::Failed;
+        if (report.end == ExportEnd::Kept) {
             keptFile = report.file.empty() ? image : report.file.filename().string();
             ExplainNotStarted();
         }

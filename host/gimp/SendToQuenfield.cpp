@@ -3,15 +3,13 @@
 #include "BasicSuite.h"
 #include "ExportSession.h"
 #include "ExportWorker.h"
-#include "ExportedFile.h"
 #include "GimpDocument.h"
 #include "PluginLibrary.h"
 #include "ResultCodes.h"
-#include "TempFolderRule.h"
+#include "ResultWords.h"
 #include "VisibleImage.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace gimpbridge {
 namespace {
@@ -72,51 +70,25 @@ ProcedureResult Failure(const std::string& words) {
     return {GIMP_PDB_EXECUTION_ERROR, words};
 }
 
-// What a user can do about a failure, where the bridge knows.
-std::string WhatToDo(const std::exception& e) {
-    return dynamic_cast<const host::PluginLoadError*>(&e) != nullptr
-               ? ". Install Quenfield Export again, or name the plug-in in QUENFIELD_EXPORT_MODULE."
-               : "";
-}
-
-ProcedureResult Outcome(const std::string& name, const host::DocumentInfo& info,
-                        const host::ExportOutcome& outcome) {
-    const std::string code = " (" + std::to_string(outcome.result) + ")";
-    switch (outcome.result) {
-    case exportNoErr:
+// A failure's message is returned for GIMP to show; a kept file's is shown here, and the procedure succeeds.
+ProcedureResult Reply(const host::ResultWords& said) {
+    switch (said.end) {
+    case host::ExportEnd::Exported:
         return {};
-    case exportErrCompanionNotLaunched: {
-        const std::optional<host::ExportedFile> file = host::FindExportedFile(info);
-        const std::string where = file ? file->path.string() : host::ExportFolder().string();
-        // The export itself succeeded: the user is told where the file is, and the procedure does not fail.
-        const std::string words = name + " was exported to " + where + ", but " +
-                                  host::DescribeResult(outcome.result) + code +
-                                  "; the file is kept. Install the companion application quenfield-import "
-                                  "(or register it), then send the image again.";
-        gimp_message(words.c_str());
+    case host::ExportEnd::Kept:
+        gimp_message(said.editorMessage.c_str());
         return {};
+    case host::ExportEnd::Failed:
+        break;
     }
-    default: {
-        std::string words =
-            name + " was not sent to Quenfield: " + host::DescribeResult(outcome.result) + code;
-        if (!outcome.hostError.empty()) {
-            words += ": " + outcome.hostError;
-        }
-        const std::string folderNote = host::TempFolderNote();
-        if (!folderNote.empty()) {
-            words += " (" + folderNote + ")";
-        }
-        return Failure(words);
-    }
-    }
+    // A cancel has no message: the user asked for it.
+    return said.editorMessage.empty() ? ProcedureResult{GIMP_PDB_CANCEL, ""} : Failure(said.editorMessage);
 }
 
 } // namespace
 
 std::filesystem::path ModulePath() {
-    const char* chosen = std::getenv("QUENFIELD_EXPORT_MODULE");
-    return chosen != nullptr && chosen[0] != '\0' ? std::filesystem::path(chosen)
-                                                  : std::filesystem::path(QUENFIELD_MODULE_INSTALL_PATH);
+    return host::ChosenModulePath(QUENFIELD_MODULE_INSTALL_PATH);
 }
 
 ProcedureResult SendImage(gint32 image) {
@@ -129,12 +101,12 @@ ProcedureResult SendImage(gint32 image) {
                                                 visible.MayBeTransparent());
         GimpDocument document(visible.Buffer(), format, name);
         Progress progress(name);
-        return Outcome(name, document.Info(),
-                       ExportInWorker(plugin, document, [&progress](int32_t done, int32_t total) {
-                           progress.Update(done, total);
-                       }));
+        return Reply(host::DescribeExport(
+            document.Info(), ExportInWorker(plugin, document, [&progress](int32_t done, int32_t total) {
+                progress.Update(done, total);
+            })));
     } catch (const std::exception& e) {
-        return Failure(name + " was not sent to Quenfield: " + e.what() + WhatToDo(e));
+        return Failure(host::DescribeUnrun(name, e).editorMessage);
     }
 }
 
@@ -153,7 +125,7 @@ ProcedureResult ShowAbout(GimpRunMode mode) {
         }
         return {};
     } catch (const std::exception& e) {
-        return Failure(e.what() + WhatToDo(e));
+        return Failure(e.what() + host::WhatToDo(e));
     }
 }
 

@@ -12,8 +12,8 @@ if(NOT ROOT OR NOT IS_DIRECTORY "${ROOT}/interface")
 endif()
 get_filename_component(ROOT "${ROOT}" ABSOLUTE)
 
-# Bottom up: interface < platform < sdk < plugin. The host library and the host programs stand beside the
-# plug-in on the interface alone; the companion stands on nothing of either. Tests, benchmarks and the fuzz
+# Bottom up: interface < platform < sdk < plugin. The host library and the host programs (the Python module
+# among them) stand beside the plug-in on the interface alone; the companion stands on nothing of either. Tests, benchmarks and the fuzz
 # target are on top and are not checked.
 set(ALLOWED_interface interface)
 set(ALLOWED_platform interface platform)
@@ -21,8 +21,9 @@ set(ALLOWED_sdk interface platform sdk)
 set(ALLOWED_plugin interface platform sdk plugin)
 set(ALLOWED_hostlib interface hostlib)
 set(ALLOWED_host interface hostlib host)
+set(ALLOWED_python interface hostlib python)
 set(ALLOWED_companion companion)
-set(CHECKED interface platform sdk plugin hostlib host companion)
+set(CHECKED interface platform sdk plugin hostlib host python companion)
 set(SEARCH_ROOTS "${ROOT}" "${ROOT}/interface" "${ROOT}/plugin" "${ROOT}/hostlib")
 
 # The folder right under the top that holds path.
