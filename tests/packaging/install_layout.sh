@@ -2,10 +2,12 @@
 # The build installed as a package lays it out: each file where the ecosystem looks for it, the host finding
 # the plug-in from wherever the tree was installed, and a host author compiling against the installed
 # interface header through pkg-config.
-# Usage: install_layout.sh BUILD-FOLDER VERSION BINDIR LIBDIR INCLUDEDIR DATADIR MANDIR [GIMP-PLUGIN-DIR]
-# (full install paths; the last one empty or absent when the GIMP bridge is not built)
+# Usage: install_layout.sh BUILD-FOLDER VERSION BINDIR LIBDIR INCLUDEDIR DATADIR MANDIR [GIMP-PLUGIN-DIR
+# [PYTHON-DIR PYTHON-EXTENSION]] (full install paths; GIMP's empty when the GIMP bridge is not built, Python's
+# when the Python module is not)
 set -eu
-BUILD=$1 VERSION=$2 BINDIR=$3 LIBDIR=$4 INCLUDEDIR=$5 DATADIR=$6 MANDIR=$7 GIMPDIR=${8:-}
+BUILD=$1 VERSION=$2 BINDIR=$3 LIBDIR=$4 INCLUDEDIR=$5 DATADIR=$6 MANDIR=$7 GIMPDIR=${8:-} PYTHONDIR=${9:-}
+EXTENSION=${10:-}
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/quenfield-layout.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 . "$(dirname "$0")/../checks.sh"
@@ -37,6 +39,9 @@ $DATADIR/doc/quenfield/changelog.gz|-f|644
 BRIDGE=${GIMPDIR:+$GIMPDIR/quenfield-gimp/quenfield-gimp}
 [ -z "$BRIDGE" ] || LAYOUT+="$BRIDGE|-x|755
 "
+[ -z "$PYTHONDIR" ] || LAYOUT+="$PYTHONDIR/quenfield/__init__.py|-f|644
+$PYTHONDIR/quenfield/$EXTENSION|-f|
+"
 while IFS='|' read -r path kind mode; do
     [ -n "$path" ] || continue
     test "$kind" "$STAGE$path" || fail "$path is missing or not as expected ($kind)"
@@ -65,6 +70,14 @@ default=$("$STAGE$BINDIR/quenfield-export" --help | sed -n 's/^ *--plugin [A-Z]*
 if [ -n "$BRIDGE" ] && [ -f "$STAGE$BRIDGE" ]; then
     grep -qaF "$LIBDIR/quenfield/QuenfieldExport.so" "$STAGE$BRIDGE" ||
         fail "the installed GIMP bridge does not look for the plug-in in $LIBDIR/quenfield"
+fi
+
+# So does the Python module, which loads from the installed folder.
+if [ -n "$PYTHONDIR" ]; then
+    grep -qaF "$LIBDIR/quenfield/QuenfieldExport.so" "$STAGE$PYTHONDIR/quenfield/$EXTENSION" ||
+        fail "the installed Python module does not look for the plug-in in $LIBDIR/quenfield"
+    PYTHONPATH="$STAGE$PYTHONDIR" /usr/bin/python3 -c 'import quenfield' ||
+        fail "the installed Python module cannot be imported"
 fi
 
 # A host author's view.
