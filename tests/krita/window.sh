@@ -24,7 +24,8 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 [ -s "$WORK/display" ] || { cat "$WORK/xvfb.log" >&2; echo "FAIL: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(cat "$WORK/display")"
+display=":$(cat "$WORK/display")"
+export DISPLAY="$display"
 on_failure() { cat "$WORK/krita.log" >&2; }
 
 krita --nosplash "$WORK/src/big.png" </dev/null >"$WORK/krita.log" 2>&1 &
