@@ -2,13 +2,14 @@
 Quenfield does, and prints a line "RESULT <case> <outcome>" for each; the shell test compares the exports.
 kritarunner ends with status 0 whatever happens, so the end is told by a line of its own and os._exit.
 
-Arguments: PYKRITA SOURCE-FOLDER FILE...: the folder of the plug-in under test (ahead of any installed
-one), a scratch folder, files Krita opens and sends as they are."""
+main's arguments: PYKRITA SOURCE-FOLDER FILE...: the folder of the plug-in under test (ahead of any installed
+one), a scratch folder, files Krita opens and sends as they are. large's: PYKRITA FILE."""
 
 import hashlib
 import os
 import shutil
 import sys
+import time
 import traceback
 
 from krita import InfoObject, Krita
@@ -112,18 +113,52 @@ def cases(folder, files):
     document.close()
 
 
-def main(args):
+def memory_kb():
+    """Peak and present resident memory of this process."""
+    with open("/proc/self/status") as status:
+        fields = dict(line.split(":", 1) for line in status)
+    return int(fields["VmHWM"].split()[0]), int(fields["VmRSS"].split()[0])
+
+
+def send_large(path):
+    """Sends a small document, which loads the Python module, then one large file; reports what each send
+    took beyond what Krita held before it, in memory and time."""
+    small = Krita.instance().createDocument(64, 64, "small", "RGBA", "U16", "", 300.0)
+    large = opened(path)
+    large.refreshProjection()
+    large.waitForDone()
+    for case, document in (("small", small), ("large", large)):
+        with open("/proc/self/clear_refs", "w") as clear:
+            clear.write("5")  # the peak starts again from the present
+        before = memory_kb()[1]
+        started = time.monotonic()
+        message = send(document)
+        seconds = time.monotonic() - started
+        report(case, message or "no message")
+        report(f"{case}-memory", f"{memory_kb()[0] - before} KB above Krita's {before} KB, {seconds:.2f} s")
+
+
+def run(pykrita, work):
+    """Runs work with the plug-in under test, then ends Krita: with status 0 once work has run to its end."""
     status = 1
     try:
         global send
-        sys.path.insert(0, args[0])
+        sys.path.insert(0, pykrita)
         from quenfield_send.send import send
 
         Krita.instance().setBatchmode(True)
-        cases(args[1], args[2:])
+        work()
         print("CASES DONE", flush=True)
         status = 0
     except Exception:  # noqa: BLE001 -- told on standard error; kritarunner would swallow it
         traceback.print_exc(file=sys.stdout)
         sys.stdout.flush()
     os._exit(status)
+
+
+def main(args):
+    run(args[0], lambda: cases(args[1], args[2:]))
+
+
+def large(args):
+    run(args[0], lambda: send_large(args[1]))

@@ -51,3 +51,24 @@ same_as_reference() { # export-name source
         fail "$1: differs from the reference host's export: $(cmp "$OUT/$1" "$WORK/ref/$1" 2>&1)"
     fi
 }
+
+# run_krita FUNCTION ARGS...: one headless Krita running FUNCTION of cases.py with the plug-in of the build;
+# its output in $WORK/krita.log, shown when a check fails.
+run_krita() {
+    local function=$1 started=$SECONDS
+    shift
+    PYTHONPATH="$(cd "$(dirname "$0")" && pwd)" QT_QPA_PLATFORM=offscreen timeout -k 5 "${KRITA_TIME_LIMIT:-200}" \
+        kritarunner -s cases -f "$function" "$PYKRITA" "$@" </dev/null >"$WORK/krita.log" 2>&1 ||
+        fail "kritarunner ended with status $?"
+    echo "Krita ran $((SECONDS - started)) s"
+    grep -q "^CASES DONE" "$WORK/krita.log" || fail "the cases did not run to their end"
+}
+on_failure() { cat "$WORK/krita.log" >&2; }
+
+# The outcome cases.py reported for a case.
+result_of() { sed -n "s/^RESULT $1 //p" "$WORK/krita.log" | head -n 1; }
+expect_result() { # case expected
+    local got
+    got=$(result_of "$1")
+    [ "$got" = "$2" ] || fail "$1: \"$got\", expected \"$2\""
+}

@@ -42,20 +42,8 @@ while read -r name type w h c kind; do
 done <<<"$CASES"
 "$PIXELS" pam u8 20 5 4 7 over.pam && pamtopng over.pam >over.png
 
-started=$SECONDS
-PYTHONPATH="$(cd "$(dirname "$0")" && pwd)" QT_QPA_PLATFORM=offscreen timeout -k 5 200 \
-    kritarunner -s cases -f main "$PYKRITA" "$WORK/src" "${sources[@]}" </dev/null >"$WORK/krita.log" 2>&1 ||
-    fail "kritarunner ended with status $?"
-echo "Krita ran $((SECONDS - started)) s"
-on_failure() { cat "$WORK/krita.log" >&2; }
-grep -q "^CASES DONE" "$WORK/krita.log" || fail "the cases did not run to their end"
+run_krita main "$WORK/src" "${sources[@]}"
 
-result_of() { sed -n "s/^RESULT $1 //p" "$WORK/krita.log" | head -n 1; }
-expect_result() { # case expected
-    local got
-    got=$(result_of "$1")
-    [ "$got" = "$2" ] || fail "$1: \"$got\", expected \"$2\""
-}
 quiet_and_unchanged() { # case
     expect_result "$1" "no message"
     expect_result "$1-document" same
