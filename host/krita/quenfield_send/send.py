@@ -6,7 +6,7 @@ import os
 import sys
 
 from PyQt5 import sip
-from PyQt5.QtCore import Qt
+from PyQt5.QtCore import QEventLoop, Qt
 from PyQt5.QtWidgets import QApplication, QProgressDialog
 
 from .paths import QUENFIELD_PYTHON_DIR
@@ -70,23 +70,29 @@ def _source(document, widen):
 
 class _Progress:
     """Krita's progress dialog for one send. Its Cancel ends the export; Qt's events are handled at every step
-    so that the dialog keeps answering."""
+    so that the dialog keeps answering. The dialog is modal for the whole application, so that nothing
+    changes the document or starts another send while this one reads it."""
 
     def __init__(self, name, total, parent):
         self._dialog = QProgressDialog(f"Sending {name} to Quenfield", "Cancel", 0, total, parent)
         self._dialog.setWindowTitle("Send to Quenfield")
-        self._dialog.setWindowModality(Qt.WindowModal)
+        self._dialog.setWindowModality(Qt.ApplicationModal)
         self._dialog.setMinimumDuration(500)
         self._dialog.setAutoReset(False)
 
     def update(self, done, total):
         self._dialog.setMaximum(total)
         self._dialog.setValue(min(done, total))
-        QApplication.processEvents()
+        self._handle_events()
 
     def cancelled(self):
-        QApplication.processEvents()
+        self._handle_events()
         return self._dialog.wasCanceled()
+
+    # Until the dialog shows (and, being modal, takes the user's input), that input waits.
+    def _handle_events(self):
+        QApplication.processEvents(
+            QEventLoop.AllEvents if self._dialog.isVisible() else QEventLoop.ExcludeUserInputEvents)
 
     # At once: a script that sends one document after another runs no event loop to delete it later.
     def close(self):
