@@ -15,26 +15,19 @@ WIDTH=6000 HEIGHT=4000
 BYTES=$((WIDTH * HEIGHT * 6))
 pgmramp -lr $WIDTH $HEIGHT | ppmtoppm | pnmtopng >big.png
 
-Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
-xvfb=$!
-krita=""
-trap 'kill $xvfb $krita 2>/dev/null || true; rm -rf "$WORK"' EXIT
-for _ in $(seq 100); do
-    [ -s "$WORK/display" ] && break
-    sleep 0.1
-done
-[ -s "$WORK/display" ] || { cat "$WORK/xvfb.log" >&2; echo "FAIL: Xvfb did not start" >&2; exit 1; }
-display=":$(cat "$WORK/display")"
+# shellcheck source=tests/xvfb.sh
+. "$(dirname "$0")/../xvfb.sh"
+start_xvfb 1600x1200x24
 export DISPLAY="$display"
 on_failure() { cat "$WORK/krita.log" >&2; }
 
 krita --nosplash "$WORK/src/big.png" </dev/null >"$WORK/krita.log" 2>&1 &
-krita=$!
+editor=$!
 window=""
 for _ in $(seq 1800); do
     window=$(xdotool search --onlyvisible --name '^big\.png ' 2>/dev/null | head -n 1)
     [ -n "$window" ] && break
-    kill -0 $krita 2>/dev/null || break
+    kill -0 $editor 2>/dev/null || break
     sleep 0.1
 done
 [ -n "$window" ] || { on_failure; echo "FAIL: Krita showed no window with the image" >&2; exit 1; }
@@ -58,16 +51,16 @@ for _ in $(seq 1000); do
     [ -n "$(largest_export)" ] && break
     sleep 0.01
 done
-kill -STOP $krita
+kill -STOP $editor
 for _ in $(seq 3000); do
     [ "$(largest_export)" -ge $((BYTES / 3)) ] && [ -n "$(dialog)" ] && break
-    kill -CONT $krita && sleep 0.01 && kill -STOP $krita
+    kill -CONT $editor && sleep 0.01 && kill -STOP $editor
 done
 progress=$(dialog)
 [ -n "$progress" ] || fail "no progress dialog was shown"
 eval "$(xdotool getwindowgeometry --shell --prefix DIALOG_ "$progress")"
 xdotool mousemove $((DIALOG_X + DIALOG_WIDTH - 50)) $((DIALOG_Y + DIALOG_HEIGHT - 25)) click 1
-kill -CONT $krita
+kill -CONT $editor
 for _ in $(seq 100); do
     [ -z "$(dialog)" ] && [ -z "$(ls -A "$EXPORTS")" ] && break
     sleep 0.1
