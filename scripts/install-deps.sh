@@ -15,6 +15,7 @@ PACKAGES="
     python3-dev pybind11-dev python3-numpy dh-python
     libx11-dev libcairo2-dev xvfb xdotool x11-utils fonts-dejavu-core
     gimp libgimp2.0-dev procps
+    krita python3-pyqt5
 "
 
 missing=""

@@ -22,12 +22,12 @@ export DISPLAY="$display"
 env GIMP2_DIRECTORY="$WORK/gimp-gui" TMPDIR="$WORK/tmp" XDG_DATA_HOME="$WORK/data" QUENFIELD_EXPORT_MODULE="$MODULE" \
     LSAN_OPTIONS=detect_leaks=0 timeout -k 5 "${GIMP_TIME_LIMIT:-240}" setsid -w gimp -s -d -f -g "$WORK/gimprc" \
     "$WORK/src/big16.png" </dev/null >"$WORK/gui.log" 2>&1 &
-gimp=$!
+editor=$!
 window=""
 for _ in $(seq 1200); do
     window=$(xdotool search --name '^\[big16\] .* GIMP$' 2>/dev/null | head -n 1)
     [ -n "$window" ] && break
-    kill -0 $gimp 2>/dev/null || break
+    kill -0 $editor 2>/dev/null || break
     sleep 0.1
 done
 [ -n "$window" ] || { on_failure; echo "FAIL: GIMP showed no window with the image" >&2; exit 1; }
@@ -110,8 +110,8 @@ cmp -s "$OUT/big16.ppm" "$WORK/reftmp/QuenfieldImport/big16.ppm" ||
     fail "the Send after the cancelled ones differs from the reference host's export"
 
 xdotool key --window "$window" ctrl+q
-wait $gimp || fail "GIMP did not quit by itself (status $?): was the image changed?"
-gimp=""
+wait $editor || fail "GIMP did not quit by itself (status $?): was the image changed?"
+editor=""
 if grep -E "leaked|EEEE|crashed" "$WORK/gui.log"; then
     fail "GIMP reported a leak or a crash"
 fi

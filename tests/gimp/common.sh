@@ -89,17 +89,5 @@ on_failure() {
     done
 }
 
-# A private X display for the test (Xvfb picks a free number and writes it to descriptor 3), in $display;
-# Xvfb, and the GIMP whose process the test keeps in $gimp, end with the test.
-start_xvfb() { # screen geometry, WIDTHxHEIGHTxDEPTH
-    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
-    xvfb=$!
-    gimp=""
-    trap 'kill $xvfb $gimp 2>/dev/null || true; rm -rf "$WORK"' EXIT
-    for _ in $(seq 100); do
-        [ -s "$WORK/display" ] && break
-        sleep 0.1
-    done
-    [ -s "$WORK/display" ] || { cat "$WORK/xvfb.log" >&2; echo "FAIL: Xvfb did not start" >&2; exit 1; }
-    display=":$(cat "$WORK/display")"
-}
+# shellcheck source=tests/xvfb.sh
+. "$(dirname "$0")/../xvfb.sh"

@@ -3,11 +3,11 @@
 # the plug-in from wherever the tree was installed, and a host author compiling against the installed
 # interface header through pkg-config.
 # Usage: install_layout.sh BUILD-FOLDER VERSION BINDIR LIBDIR INCLUDEDIR DATADIR MANDIR [GIMP-PLUGIN-DIR
-# [PYTHON-DIR PYTHON-EXTENSION]] (full install paths; GIMP's empty when the GIMP bridge is not built, Python's
-# when the Python module is not)
+# [PYTHON-DIR PYTHON-EXTENSION KRITA-PLUGIN-DIR]] (full install paths; GIMP's empty when the GIMP bridge is not
+# built, Python's and Krita's when the Python module is not)
 set -eu
 BUILD=$1 VERSION=$2 BINDIR=$3 LIBDIR=$4 INCLUDEDIR=$5 DATADIR=$6 MANDIR=$7 GIMPDIR=${8:-} PYTHONDIR=${9:-}
-EXTENSION=${10:-}
+EXTENSION=${10:-} KRITADIR=${11:-}
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/quenfield-layout.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 . "$(dirname "$0")/../checks.sh"
@@ -41,6 +41,10 @@ BRIDGE=${GIMPDIR:+$GIMPDIR/quenfield-gimp/quenfield-gimp}
 "
 [ -z "$PYTHONDIR" ] || LAYOUT+="$PYTHONDIR/quenfield/__init__.py|-f|644
 $PYTHONDIR/quenfield/$EXTENSION|-f|
+$KRITADIR/quenfield_send.desktop|-f|644
+$KRITADIR/quenfield_send/__init__.py|-f|644
+$KRITADIR/quenfield_send/send.py|-f|644
+$KRITADIR/quenfield_send/paths.py|-f|644
 "
 while IFS='|' read -r path kind mode; do
     [ -n "$path" ] || continue
@@ -78,6 +82,9 @@ if [ -n "$PYTHONDIR" ]; then
         fail "the installed Python module does not look for the plug-in in $LIBDIR/quenfield"
     PYTHONPATH="$STAGE$PYTHONDIR" /usr/bin/python3 -c 'import quenfield' ||
         fail "the installed Python module cannot be imported"
+    # The Krita plug-in finds the module there also when Python does not look there (a prefix of ~/.local).
+    grep -qF "\"$PYTHONDIR\"" "$STAGE$KRITADIR/quenfield_send/paths.py" ||
+        fail "the installed Krita plug-in does not look for the Python module in $PYTHONDIR"
 fi
 
 # A host author's view.
