@@ -30,6 +30,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -54,6 +55,7 @@ struct Settings {
     int32_t width = 8000;
     int32_t height = 6000;
     int runs = 5;
+    int onlyCase = 0; // 1 to 4: that case alone, without the fixed costs (for a profiler)
     std::string folder;
     bool ownFolder = false; // made here, so removed at the end
     std::string module;
@@ -410,6 +412,8 @@ Settings ParseArguments(int argc, char** argv) {
             settings.height = std::atoi(argv[i + 1]);
         } else if (option == "--runs") {
             settings.runs = std::max(1, std::atoi(argv[i + 1]));
+        } else if (option == "--case") {
+            settings.onlyCase = std::atoi(argv[i + 1]);
         } else if (option == "--folder") {
             settings.folder = argv[i + 1];
         } else if (option == "--plugin") {
@@ -420,6 +424,9 @@ Settings ParseArguments(int argc, char** argv) {
     }
     if (settings.width <= 0 || settings.height <= 0) {
         throw std::runtime_error("width and height must be positive");
+    }
+    if (settings.onlyCase < 0 || settings.onlyCase > static_cast<int>(std::size(kCases))) {
+        throw std::runtime_error("--case takes 1 to " + std::to_string(std::size(kCases)));
     }
     if (settings.folder.empty()) {
         char pattern[] = "/var/tmp/quenfield-bench-XXXXXX";
@@ -447,12 +454,16 @@ int main(int argc, char** argv) {
         std::printf(
             "%d x %d, median of %d alternating runs after a warm-up, files in %s, load average %.1f\n",
             settings.width, settings.height, settings.runs, settings.folder.c_str(), load[0]);
-        ReportFixedCostByHeldMemory(module, settings);
-        const Timing own = OwnCost(module, settings);
-        std::printf("own cost of one export (1 x 1 pixel, no companion): %.3f ms, cpu %.3f ms\n",
-                    own.wall * 1e3, own.cpu * 1e3);
-        for (const Case& c : kCases) {
-            RunCase(module, c, settings);
+        if (settings.onlyCase != 0) {
+            RunCase(module, kCases[settings.onlyCase - 1], settings);
+        } else {
+            ReportFixedCostByHeldMemory(module, settings);
+            const Timing own = OwnCost(module, settings);
+            std::printf("own cost of one export (1 x 1 pixel, no companion): %.3f ms, cpu %.3f ms\n",
+                        own.wall * 1e3, own.cpu * 1e3);
+            for (const Case& c : kCases) {
+                RunCase(module, c, settings);
+            }
         }
         if (settings.ownFolder) {
             std::filesystem::remove_all(settings.folder);
