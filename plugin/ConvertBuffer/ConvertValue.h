@@ -64,6 +64,13 @@ inline float ToLittleEndian(float v) {
     return v;
 }
 
+// Whether host samples of type U are already the file's samples of type T, byte for byte: floats on a
+// little-endian processor.
+template <class T, class U>
+inline constexpr bool bSAME_IN_FILE = false;
+template <>
+inline constexpr bool bSAME_IN_FILE<float, float> = bLITTLE_ENDIAN_HOST;
+
 } // namespace _hlp
 
 #endif

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -27,14 +28,17 @@ inline Bytes OutputBytes(IConvertBuffer& buffer, unsigned int numPixel) {
     return Bytes(begin, begin + bytes);
 }
 
-// SetData + ConvertData + GetData over one run, as the export driver calls them.
+// SetData + ConvertData + GetData over one run, as the export driver calls them, with the samples `offset`
+// bytes past an aligned address (1: converted from the buffer's copy instead of where they lie).
 template <class Buffer, class U>
-Bytes ConvertRun(EInputFormat format, unsigned int planes, const std::vector<U>& samples) {
+Bytes ConvertRun(EInputFormat format, unsigned int planes, const std::vector<U>& samples, size_t offset = 0) {
     auto buffer = std::make_unique<Buffer>();
     EXPECT_TRUE(buffer->Create(format, planes));
     const unsigned int numPixel = static_cast<unsigned int>(samples.size() / planes);
-    EXPECT_TRUE(
-        buffer->SetData(samples.data(), static_cast<unsigned int>(samples.size() * sizeof(U)), numPixel));
+    const size_t bytes = samples.size() * sizeof(U);
+    Bytes placed(offset + bytes);
+    std::memcpy(placed.data() + offset, samples.data(), bytes);
+    EXPECT_TRUE(buffer->SetData(placed.data() + offset, static_cast<unsigned int>(bytes), numPixel));
     EXPECT_TRUE(buffer->ConvertData(numPixel));
     return OutputBytes(*buffer, numPixel);
 }
