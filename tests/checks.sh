@@ -16,3 +16,14 @@ finish() {
     fi
     echo "all checks passed"
 }
+
+# The reference host ($HOST) exports SOURCE from a folder without companion, timed (its time and peak memory are
+# printed): its file must equal EXPORT byte for byte.
+reference_host_matches() { # export source who
+    TMPDIR="$WORK/reftmp" XDG_DATA_HOME="$WORK/nodata" /usr/bin/time -f "%e %M" -o "$WORK/host.time" \
+        "$HOST" "$2" >/dev/null || true
+    timing=$(tail -n 1 "$WORK/host.time")
+    echo "reference host: ${timing% *} s, peak ${timing#* } KB"
+    name=$(basename "$2")
+    cmp -s "$1" "$WORK/reftmp/QuenfieldImport/${name%.*}.ppm" || fail "$3 differs from the reference host's"
+}

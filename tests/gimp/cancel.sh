@@ -23,19 +23,9 @@ env GIMP2_DIRECTORY="$WORK/gimp-gui" TMPDIR="$WORK/tmp" XDG_DATA_HOME="$WORK/dat
     LSAN_OPTIONS=detect_leaks=0 timeout -k 5 "${GIMP_TIME_LIMIT:-240}" setsid -w gimp -s -d -f -g "$WORK/gimprc" \
     "$WORK/src/big16.png" </dev/null >"$WORK/gui.log" 2>&1 &
 editor=$!
-window=""
-for _ in $(seq 1200); do
-    window=$(xdotool search --name '^\[big16\] .* GIMP$' 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
-    kill -0 $editor 2>/dev/null || break
-    sleep 0.1
-done
-[ -n "$window" ] || { on_failure; echo "FAIL: GIMP showed no window with the image" >&2; exit 1; }
-sleep 2
-eval "$(xdotool getwindowgeometry --shell "$window")" # X, Y, WIDTH and HEIGHT of GIMP's window
+await_window 1200 GIMP --name '^\[big16\] .* GIMP$'
 
 bridge_running() { pgrep -f "^$WORK/plug-ins/quenfield-gimp/" >/dev/null; }
-largest_export() { stat -c %s "$EXPORTS"/* "$EXPORTS"/.[!.]* 2>/dev/null | sort -n | tail -n 1; }
 
 # File ▸ Send to Quenfield, by where GIMP's menu shows it.
 send() {

@@ -31,10 +31,5 @@ read -r seconds kb < <(tail -n 1 "$WORK/bridge.time")
 echo "bridge: $seconds s, peak $kb KB (one copy of the image: $IMAGE_KB KB)"
 [ "$kb" -lt "$IMAGE_KB" ] || fail "the bridge's peak memory $kb KB is not below one copy of the image"
 
-TMPDIR="$WORK/reftmp" XDG_DATA_HOME="$WORK/nodata" /usr/bin/time -f "%e %M" -o "$WORK/host.time" \
-    "$HOST" large.png >/dev/null || true
-read -r seconds kb < <(tail -n 1 "$WORK/host.time")
-echo "reference host: $seconds s, peak $kb KB"
-cmp -s "$OUT/large.ppm" "$WORK/reftmp/QuenfieldImport/large.ppm" ||
-    fail "the bridge's export differs from the reference host's"
+reference_host_matches "$OUT/large.ppm" large.png "the bridge's export"
 finish

@@ -26,10 +26,5 @@ result=$(result_of large-memory)
 echo "Krita, the large image: $result (one copy of the image: $IMAGE_KB KB)"
 [ "${result%% *}" -lt $((IMAGE_KB / 16)) ] 2>/dev/null || fail "the large send took ${result%% *} KB"
 
-TMPDIR="$WORK/reftmp" XDG_DATA_HOME="$WORK/nodata" /usr/bin/time -f "%e %M" -o "$WORK/host.time" \
-    "$HOST" large.png >/dev/null || true
-read -r seconds kb < <(tail -n 1 "$WORK/host.time")
-echo "reference host: $seconds s, peak $kb KB"
-cmp -s "$OUT/large.ppm" "$WORK/reftmp/QuenfieldImport/large.ppm" ||
-    fail "the export from Krita differs from the reference host's"
+reference_host_matches "$OUT/large.ppm" large.png "the export from Krita"
 finish

@@ -23,18 +23,7 @@ on_failure() { cat "$WORK/krita.log" >&2; }
 
 krita --nosplash "$WORK/src/big.png" </dev/null >"$WORK/krita.log" 2>&1 &
 editor=$!
-window=""
-for _ in $(seq 1800); do
-    window=$(xdotool search --onlyvisible --name '^big\.png ' 2>/dev/null | head -n 1)
-    [ -n "$window" ] && break
-    kill -0 $editor 2>/dev/null || break
-    sleep 0.1
-done
-[ -n "$window" ] || { on_failure; echo "FAIL: Krita showed no window with the image" >&2; exit 1; }
-sleep 2
-eval "$(xdotool getwindowgeometry --shell "$window")" # X, Y, WIDTH and HEIGHT of Krita's window
-
-largest_export() { stat -c %s "$EXPORTS"/* "$EXPORTS"/.[!.]* 2>/dev/null | sort -n | tail -n 1; }
+await_window 1800 Krita --onlyvisible --name '^big\.png '
 dialog() { xdotool search --onlyvisible --name '^Send to Quenfield' 2>/dev/null | head -n 1; }
 
 # File > Send to Quenfield: the last entry of the File menu.
