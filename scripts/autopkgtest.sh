@@ -36,8 +36,10 @@ unshare --mount --propagation private sh -eu -c '
     mount --rbind /sys "$view/sys"
     mount -t tmpfs -o mode=1777 tmpfs "$view/tmp"
     mount -t tmpfs -o mode=0755 tmpfs "$view/run"
-    # The log outlives the view.
-    mount --bind "$out" "$view$out"
+    # The packages, the tests and the log are the real folder, also when the checkout is under /tmp (which the
+    # view has as a tmpfs of its own): the log outlives the view.
+    mkdir -p "$view$dest"
+    mount --bind "$dest" "$view$dest"
     chroot "$view" env -u DISPLAY -u DBUS_SESSION_BUS_ADDRESS -u XDG_RUNTIME_DIR TMPDIR=/tmp \
         autopkgtest --output-dir "$out/run" --no-auto-control --no-built-binaries "$dest"/*.deb "$source/" -- null
 ' testbed "$testbed" "$dest" "$source" "$out" >"$out/log" 2>&1 || status=$?
