@@ -6,7 +6,7 @@ start_xvfb() { # screen geometry, WIDTHxHEIGHTxDEPTH
     Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
     xvfb=$!
     editor=""
-    trap 'kill $xvfb $editor 2>/dev/null || true; rm -rf "$WORK"' EXIT
+    trap 'kill $xvfb $editor 2>/dev/null || true; wait $xvfb 2>/dev/null; rm -rf "$WORK"' EXIT
     for _ in $(seq 100); do
         [ -s "$WORK/display" ] && break
         sleep 0.1
@@ -14,23 +14,37 @@ start_xvfb() { # screen geometry, WIDTHxHEIGHTxDEPTH
     [ -s "$WORK/display" ] || { cat "$WORK/xvfb.log" >&2; echo "FAIL: Xvfb did not start" >&2; exit 1; }
     # shellcheck disable=SC2034 # for the scripts that source this
     display=":$(cat "$WORK/display")"
+    for _ in $(seq 50); do
+        xdpyinfo -display "$display" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    cat "$WORK/xvfb.log" >&2
+    echo "FAIL: Xvfb on $display does not answer" >&2
+    exit 1
 }
 
-# The first window that `xdotool search ARGS...` finds, in $window, waiting up to TENTHS tenths of a second
-# while the editor runs; the test fails when none shows. Then the window's X, Y, WIDTH and HEIGHT.
-await_window() { # tenths what xdotool-search-args...
-    local tenths=$1 what=$2
-    shift 2
-    window=""
-    for _ in $(seq "$tenths"); do
-        window=$(xdotool search "$@" 2>/dev/null | head -n 1)
-        [ -n "$window" ] && break
-        kill -0 "$editor" 2>/dev/null || break
-        sleep 0.1
+# Starts the editor, COMMAND..., with its output in LOG, and waits up to TENTHS tenths of a second for its first
+# window whose name matches REGEX (only visible ones with FILTER --onlyvisible, else --all), in $window; then
+# the window's X, Y, WIDTH and HEIGHT. A fresh local X connection is now and then refused in some sandboxes,
+# and the editor then ends at once: it is started again, twice at most. No window fails the test.
+start_editor() { # tenths log regex filter command...
+    local tenths=$1 log=$2 regex=$3 filter=$4
+    shift 4
+    for _ in 1 2 3; do
+        "$@" </dev/null >"$log" 2>&1 &
+        editor=$!
+        window=""
+        for _ in $(seq "$tenths"); do
+            window=$(xdotool search "$filter" --name "$regex" 2>/dev/null | head -n 1)
+            [ -n "$window" ] && break
+            kill -0 "$editor" 2>/dev/null || break
+            sleep 0.1
+        done
+        [ -z "$window" ] && ! kill -0 "$editor" 2>/dev/null || break
     done
     if [ -z "$window" ]; then
         command -v on_failure >/dev/null 2>&1 && on_failure
-        echo "FAIL: $what showed no window with the image" >&2
+        echo "FAIL: the editor showed no window matching $regex" >&2
         exit 1
     fi
     sleep 2

@@ -19,11 +19,10 @@ start_xvfb 1600x1200x24
 export DISPLAY="$display"
 
 # The whole GIMP, as a person uses it, with the image open.
-env GIMP2_DIRECTORY="$WORK/gimp-gui" TMPDIR="$WORK/tmp" XDG_DATA_HOME="$WORK/data" QUENFIELD_EXPORT_MODULE="$MODULE" \
+start_editor 1200 "$WORK/gui.log" '^\[big16\] .* GIMP$' --all \
+    env GIMP2_DIRECTORY="$WORK/gimp-gui" TMPDIR="$WORK/tmp" XDG_DATA_HOME="$WORK/data" QUENFIELD_EXPORT_MODULE="$MODULE" \
     LSAN_OPTIONS=detect_leaks=0 timeout -k 5 "${GIMP_TIME_LIMIT:-240}" setsid -w gimp -s -d -f -g "$WORK/gimprc" \
-    "$WORK/src/big16.png" </dev/null >"$WORK/gui.log" 2>&1 &
-editor=$!
-await_window 1200 GIMP --name '^\[big16\] .* GIMP$'
+    "$WORK/src/big16.png"
 
 bridge_running() { pgrep -f "^$WORK/plug-ins/quenfield-gimp/" >/dev/null; }
 

@@ -21,9 +21,7 @@ start_xvfb 1600x1200x24
 export DISPLAY="$display"
 on_failure() { cat "$WORK/krita.log" >&2; }
 
-krita --nosplash "$WORK/src/big.png" </dev/null >"$WORK/krita.log" 2>&1 &
-editor=$!
-await_window 1800 Krita --onlyvisible --name '^big\.png '
+start_editor 1800 "$WORK/krita.log" '^big\.png ' --onlyvisible krita --nosplash "$WORK/src/big.png"
 dialog() { xdotool search --onlyvisible --name '^Send to Quenfield' 2>/dev/null | head -n 1; }
 
 # File > Send to Quenfield: the last entry of the File menu.
