@@ -8,21 +8,40 @@
 // caller to reap and the caller's descriptors are left open. The launcher's process is started with
 // posix_spawn instead, which shares the host's memory until it execs, so what GIO forks is the launcher's
 // own small process.
+//
+// The launcher is started ahead of the file's completion: it loads, connects and reads the entry, then waits
+// for the go-ahead on a pipe (LaunchGoAhead.h) whose other end only this process holds. Should the host end
+// without giving it, the pipe's end tells the launcher to start nothing.
 #ifndef QUENFIELD_PLATFORM_LINUX_LAUNCHHELPER_H
 #define QUENFIELD_PLATFORM_LINUX_LAUNCHHELPER_H
 
 #include <chrono>
 #include <csignal>
+#include <sys/types.h>
 
 namespace _sys {
 
-// True when the launcher started the entry's program and ended with status 0 before the deadline; one
-// still running then is killed, and the companion may or may not have started. The launcher (and so the
-// companion) gets mask as its signal mask, every signal at its default action, standard input, output and
-// error on /dev/null and no other descriptor. Its process is always reaped before returning; the calling
-// thread should block the signals meant for other threads.
-bool RunLaunchHelper(const char* entry, const char* file, const sigset_t& mask,
-                     std::chrono::steady_clock::time_point deadline);
+class CLauncher {
+public:
+    // Starts the launcher on the entry and the file. It gets mask as its signal mask, every signal at its
+    // default action, standard input, output and error on /dev/null and no other descriptor but the pipe's
+    // end, which it closes before starting anything. The calling thread should block the signals meant for
+    // other threads.
+    CLauncher(const char* entry, const char* file, const sigset_t& mask);
+    // A launcher not given the go-ahead is ended, having started nothing; it is always reaped.
+    ~CLauncher();
+    CLauncher(const CLauncher&) = delete;
+    CLauncher& operator=(const CLauncher&) = delete;
+
+    bool Running() const { return iProcess > 0; }
+    // True when the launcher, told to go, started the entry's program and ended with status 0 before the
+    // deadline; one still running then is killed, and the companion may or may not have started.
+    bool Go(std::chrono::steady_clock::time_point deadline);
+
+private:
+    pid_t iProcess = -1;
+    int iGoAhead = -1; // the pipe's end that writes
+};
 
 } // namespace _sys
 

@@ -1,14 +1,20 @@
 // quenfield-launch ENTRY FILE: starts a desktop entry on a file with GIO's ordinary launch, as `gio launch`
 // does, and exits 0 only when it started. The plug-in runs it beside itself (LaunchHelper.h) so that the
-// host's address space is never copied by GIO's fork.
+// host's address space is never copied by GIO's fork, and before the file is complete: everything up to the
+// launch itself is done while the plug-in writes, then the launcher waits for the go-ahead (LaunchGoAhead.h)
+// and exits 1 without starting anything when it does not come.
 //
 // GIO announces the launch on the session bus but only queues the message: a process that exits right after
 // launching loses it most of the time. The launcher holds the session bus from before the launch, so that GIO
 // announces on this same connection, and waits (boundedly) for it to be written out before exiting.
+#include "platform/linux/LaunchGoAhead.h"
+
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
+#include <cerrno>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -45,14 +51,20 @@ void Flush(GDBusConnection* bus) {
     g_main_loop_unref(loop);
 }
 
-bool LaunchEntry(const char* entry, const char* path) {
-    const CObject<GDesktopAppInfo> app(g_desktop_app_info_new_from_filename(entry));
-    if (!app) {
-        return false;
-    }
-    const CObject<GFile> file(g_file_new_for_path(path));
-    GList files{file.get(), nullptr, nullptr};
-    return g_app_info_launch(G_APP_INFO(app.get()), &files, nullptr, nullptr) != FALSE;
+// The descriptor is closed either way: the companion must not inherit it.
+bool AwaitGoAhead() {
+    char byte = 0;
+    ssize_t got = -1;
+    do {
+        got = read(iGO_AHEAD_DESCRIPTOR, &byte, 1);
+    } while (got < 0 && errno == EINTR);
+    close(iGO_AHEAD_DESCRIPTOR);
+    return got == 1 && byte == cGO_AHEAD;
+}
+
+bool LaunchEntry(GDesktopAppInfo* app, GFile* file) {
+    GList files{file, nullptr, nullptr};
+    return g_app_info_launch(G_APP_INFO(app), &files, nullptr, nullptr) != FALSE;
 }
 
 } // namespace
@@ -63,7 +75,12 @@ int main(int argc, char** argv) {
     }
     // Null when there is no session bus: GIO then announces nothing either.
     const CObject<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
-    const bool launched = LaunchEntry(argv[1], argv[2]);
+    const CObject<GDesktopAppInfo> app(g_desktop_app_info_new_from_filename(argv[1]));
+    const CObject<GFile> file(g_file_new_for_path(argv[2]));
+    if (!AwaitGoAhead()) {
+        return 1;
+    }
+    const bool launched = app && LaunchEntry(app.get(), file.get());
     if (bus) {
         Flush(bus.get());
     }
