@@ -17,9 +17,9 @@
 //   on its own: it starts no companion any more, and the module stays loaded for the rest of the process,
 //   so that the thread never returns into unloaded code. An export that ends without its file stops the
 //   launch the same way: a launcher already waiting is ended and reaped before the export returns.
-// - The launcher is started without copying the host's address space, reaped before the launch returns, and
-//   starts the companion through a child of its own that it reaps: no zombie is left, no child watch or
-//   SIGCHLD handler is installed and no main loop is needed. The companion gets the host thread's own signal
+// - The launcher is started without copying the host's address space and reaped before the launch returns;
+//   it leaves the companion orphaned as it ends: no zombie is left, no child watch or SIGCHLD handler is
+//   installed and no main loop is needed. The companion gets the host thread's own signal
 //   mask, no descriptor of the host's, and standard input, output and error on /dev/null, as a desktop
 //   starts its applications; GIO announces the launch on the session bus when there is one, and the launcher
 //   exits only once the announcement is written.

@@ -1,13 +1,13 @@
 // Starts a desktop entry on a file through the plug-in's launcher program (LauncherMain.cpp), found beside
 // the module's file, in a process of its own.
 //
-// GIO builds the command line from the entry (field codes, TryExec, Path, Terminal) and starts it through an
-// intermediate child that it reaps, so the companion is nobody's child here. GIO does so by forking, which
-// copies the page tables of the process it runs in: run in the host, every launch would cost in proportion
-// to the memory the host holds, and GIO starts a process without a fork only when the child is left to the
-// caller to reap and the caller's descriptors are left open. The launcher's process is started with
-// posix_spawn instead, which shares the host's memory until it execs, so what GIO forks is the launcher's
-// own small process.
+// GIO builds the command line from the entry (field codes, TryExec, Path, Terminal) and starts it. Run in
+// the host, it would start it by forking, which copies the page tables of the host, so that every launch
+// would cost in proportion to the memory the host holds: GIO spawns without a fork only when the child is
+// left to the caller to reap and the caller's descriptors are left open to it. The launcher's process is
+// started with posix_spawn, which shares the host's memory until it execs, and holds nothing but its standard
+// streams: there GIO spawns the companion without a fork either, and the launcher ends without waiting for
+// it, so that the companion is orphaned and nobody's child here.
 //
 // The launcher is started ahead of the file's completion: it loads, connects and reads the entry, then waits
 // for the go-ahead on a pipe (LaunchGoAhead.h) whose other end only this process holds. Should the host end
