@@ -14,7 +14,8 @@ struct SLaunch;
 
 // One start of the companion on a file, prepared while the file is still being written: constructed once its
 // final path is known, Start() once it is published. Destroyed without Start(), it starts nothing and leaves
-// no process. The signal mask the companion gets is the calling thread's at construction.
+// no process, having waited for the lookups at most until its time limit has passed. The signal mask the
+// companion gets is the calling thread's at construction.
 class CCompanionStart {
 public:
     explicit CCompanionStart(const std::string& path);

@@ -15,8 +15,9 @@
 //   earliest, so that a long write never fails a launch; a launcher still running by then is killed. A
 //   launch thread still busy when the host stops waiting (a lookup that cannot be cancelled) is left to end
 //   on its own: it starts no companion any more, and the module stays loaded for the rest of the process,
-//   so that the thread never returns into unloaded code. An export that ends without its file stops the
-//   launch the same way: a launcher already waiting is ended and reaped before the export returns.
+//   so that the thread never returns into unloaded code. An export that ends without its file waits for the
+//   lookups as long (they take milliseconds but where the bus or the disk hangs), then stops the launch the
+//   same way: a launcher already waiting is ended and reaped before the export returns.
 // - The launcher is started without copying the host's address space and reaped before the launch returns;
 //   it leaves the companion orphaned as it ends: no zombie is left, no child watch or SIGCHLD handler is
 //   installed and no main loop is needed. The companion gets the host thread's own signal
@@ -218,14 +219,17 @@ void KeepModuleLoaded() {
     }
 }
 
-// The launch thread then starts nothing; it is waited for only when it is past the lookups, which may not
-// end, and so soon done.
-void Abandon(std::thread& thread, SLaunch& launch, std::unique_lock<std::mutex>& lock) {
+// The launch thread then starts nothing. It is waited for while it may still end by the deadline, which a
+// thread past the lookups soon does; one that does not (a lookup that cannot be cancelled) is left to end on
+// its own.
+void Abandon(std::thread& thread, SLaunch& launch, std::unique_lock<std::mutex>& lock,
+             CClock::time_point deadline) {
     launch.bAbandoned = true;
     launch.rChanged.notify_all();
-    const bool soonDone = launch.bDone || (launch.bPrepared && !launch.bGo);
+    const bool ending = launch.rChanged.wait_until(
+        lock, deadline, [&] { return launch.bDone || (launch.bPrepared && !launch.bGo); });
     lock.unlock();
-    if (soonDone) {
+    if (ending) {
         thread.join();
     } else {
         thread.detach();
@@ -251,7 +255,7 @@ CCompanionStart::CCompanionStart(const std::string& path, milliseconds limit)
 CCompanionStart::~CCompanionStart() {
     if (rThread.joinable()) {
         std::unique_lock<std::mutex> lock(pLaunch->rLock);
-        Abandon(rThread, *pLaunch, lock);
+        Abandon(rThread, *pLaunch, lock, pLaunch->rBegun + pLaunch->rLimit);
     }
 }
 
@@ -270,7 +274,7 @@ int16_t CCompanionStart::Start() {
     const auto done = [&] { return launch.bDone; };
     if (!launch.rChanged.wait_until(lock, lookupEnd, [&] { return launch.bDone || launch.bPrepared; }) ||
         !launch.rChanged.wait_until(lock, launch.rStartDeadline + rSTART_LIMIT / 2, done)) {
-        Abandon(rThread, launch, lock);
+        Abandon(rThread, launch, lock, CClock::now());
         return eERROR_COMPANION_NOT_LAUNCHED;
     }
     const int16_t result = launch.sResult;
