@@ -259,8 +259,8 @@ CCompanionStart::~CCompanionStart() {
     }
 }
 
-// A start once prepared (the launcher, its reaped child, its announcement) gets its own short time from the
-// go-ahead at the earliest, and the launcher is killed within it.
+// A start once prepared (the launcher's launch and its announcement) gets its own short time, counted from
+// the go-ahead at the earliest, and the launcher is killed within it.
 int16_t CCompanionStart::Start() {
     if (!rThread.joinable()) {
         return eERROR_COMPANION_NOT_LAUNCHED;
