@@ -8,7 +8,8 @@
 //     lines one by one, then one write per requested row segment of exactly its converted bytes (a row
 //     narrower than the buffer's run is one write, not a 60 KB slice of the stream);
 //   - the read+write floor: the same, with each requested row segment first copied out of the document, the
-//     one pass over the document's memory that any export must make.
+//     one pass over the document's memory that any export must make;
+// and with the same export without a companion registered, which tells what starting the companion adds.
 // Before every timed run all files are removed, outside the clock, so that no side pays for removing a file
 // or runs beside another's dirty pages; the side that goes first rotates. Only ratios measured in one run
 // mean anything on a shared machine. The document (288 to 576 MB at the default size) is far larger than the
@@ -125,7 +126,7 @@ std::string ExportPath(const Settings& settings, const Case& c) {
 
 // One export served in place; with segments, the requests are kept there.
 Timing TimeExport(host::PluginLibrary& module, const Case& c, host::MemoryDocument& document,
-                  std::vector<Segment>* segments = nullptr) {
+                  std::vector<Segment>* segments = nullptr, int16_t expected = 0) {
     host::HostOptions options;
     options.memory = host::DeliveryMemory::InPlace;
     options.log = segments != nullptr;
@@ -144,7 +145,7 @@ Timing TimeExport(host::PluginLibrary& module, const Case& c, host::MemoryDocume
         result = host.Call(exportSelectorStart);
     }
     const Timing timing = stopwatch.Elapsed();
-    if (result != 0 || host.Call(exportSelectorFinish) != 0) {
+    if (result != expected || host.Call(exportSelectorFinish) != 0) {
         throw std::runtime_error(std::string(c.name) + ": export failed with " + std::to_string(result));
     }
     if (segments != nullptr) {
@@ -253,7 +254,7 @@ void RemoveFiles(const std::vector<std::string>& paths) {
 }
 
 // What every export costs whatever its size, mostly starting the companion: the median of 1 x 1 pixel
-// exports.
+// exports, which have no write for the start to run beside, so that all of it shows.
 Timing FixedCost(host::PluginLibrary& module, const Settings& settings) {
     Settings tiny = settings;
     tiny.width = 1;
@@ -317,6 +318,31 @@ void ReportFixedCostByHeldMemory(host::PluginLibrary& module, const Settings& se
     }
 }
 
+// While it lasts no companion is registered: an export then looks for it and ends with -30901 once the file
+// is published, without starting anything.
+class NoCompanion {
+public:
+    explicit NoCompanion(const Settings& settings)
+        : home_(::getenv("XDG_DATA_HOME")), dirs_(::getenv("XDG_DATA_DIRS")) {
+        const std::string data = settings.folder + "/no-companion";
+        ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+        ::setenv("XDG_DATA_DIRS", data.c_str(), 1);
+    }
+    ~NoCompanion() {
+        ::setenv("XDG_DATA_HOME", home_.c_str(), 1);
+        ::setenv("XDG_DATA_DIRS", dirs_.c_str(), 1);
+    }
+    NoCompanion(const NoCompanion&) = delete;
+    NoCompanion& operator=(const NoCompanion&) = delete;
+
+private:
+    std::string home_;
+    std::string dirs_;
+};
+
+// The companion's start runs beside the write and only its last part follows it, so what it adds to a case
+// is measured as the difference from the same export without a companion (side 3), not as a small export's
+// whole fixed cost.
 void RunCase(host::PluginLibrary& module, const Case& c, const Settings& settings) {
     host::MemoryDocument document = MakeDocument(c, settings.width, settings.height);
     const std::string exportPath = ExportPath(settings, c);
@@ -329,14 +355,19 @@ void RunCase(host::PluginLibrary& module, const Case& c, const Settings& setting
     const WritePattern pattern = PatternOf(exportPath, segments, c.depth == 32 ? 12 : 6);
     RemoveFiles(files);
     TimeFloor(pattern, &document, floorPath);
-    // Side 0 exports, side 1 is the write floor, side 2 the read+write floor.
-    std::vector<Timing> timings[3];
+    // Side 0 exports, side 1 is the write floor, side 2 the read+write floor, side 3 exports without a
+    // companion.
+    std::vector<Timing> timings[4];
     for (int run = 0; run < settings.runs; ++run) {
-        for (int turn = 0; turn < 3; ++turn) {
-            const int side = (run + turn) % 3;
+        for (int turn = 0; turn < 4; ++turn) {
+            const int side = (run + turn) % 4;
             RemoveFiles(files);
             if (side == 0) {
                 timings[side].push_back(TimeExport(module, c, document));
+            } else if (side == 3) {
+                const NoCompanion none(settings);
+                timings[side].push_back(
+                    TimeExport(module, c, document, nullptr, exportErrCompanionNotLaunched));
             } else {
                 timings[side].push_back(TimeFloor(pattern, side == 2 ? &document : nullptr, floorPath));
             }
@@ -346,15 +377,15 @@ void RunCase(host::PluginLibrary& module, const Case& c, const Settings& setting
     const double exportTime = Median(timings[0], &Timing::wall);
     const double writeTime = Median(timings[1], &Timing::wall);
     const double readWriteTime = Median(timings[2], &Timing::wall);
-    const Timing fixed = FixedCost(module, settings); // with this document in memory
+    const double aloneTime = Median(timings[3], &Timing::wall);
     const double megabytes = static_cast<double>(pattern.Bytes()) / 1e6;
     std::printf("%-22s %5.0f MB  export %6.3f s %5.0f MB/s  write floor %6.3f s  ratio %4.2f (cpu %4.2f)  "
-                "read+write floor %6.3f s  ratio %4.2f (cpu %4.2f)  fixed cost %4.1f ms, without it %4.2f\n",
+                "read+write floor %6.3f s  ratio %4.2f (cpu %4.2f)  launch adds %4.1f ms, without it %4.2f\n",
                 c.name, megabytes, exportTime, megabytes / exportTime, writeTime, exportTime / writeTime,
                 Median(timings[0], &Timing::cpu) / Median(timings[1], &Timing::cpu), readWriteTime,
                 exportTime / readWriteTime,
-                Median(timings[0], &Timing::cpu) / Median(timings[2], &Timing::cpu), fixed.wall * 1e3,
-                (exportTime - fixed.wall) / readWriteTime);
+                Median(timings[0], &Timing::cpu) / Median(timings[2], &Timing::cpu),
+                (exportTime - aloneTime) * 1e3, aloneTime / readWriteTime);
     std::fflush(stdout);
 }
 
@@ -362,11 +393,7 @@ void RunCase(host::PluginLibrary& module, const Case& c, const Settings& setting
 // with -30901 at once): checking the temporary and export folders, emptying the export folder, creating,
 // writing, closing and naming the file. Median of many 1 x 1 pixel exports, one after another.
 Timing OwnCost(host::PluginLibrary& module, const Settings& settings) {
-    const std::string data = settings.folder + "/no-companion";
-    const std::string savedHome = ::getenv("XDG_DATA_HOME");
-    const std::string savedDirs = ::getenv("XDG_DATA_DIRS");
-    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
-    ::setenv("XDG_DATA_DIRS", data.c_str(), 1);
+    const NoCompanion none(settings);
     const Case& c = kCases[0];
     host::MemoryDocument document = MakeDocument(c, 1, 1);
     std::vector<Timing> exports;
@@ -389,8 +416,6 @@ Timing OwnCost(host::PluginLibrary& module, const Settings& settings) {
             exports.push_back(timing);
         }
     }
-    ::setenv("XDG_DATA_HOME", savedHome.c_str(), 1);
-    ::setenv("XDG_DATA_DIRS", savedDirs.c_str(), 1);
     return Timing{Median(exports, &Timing::wall), Median(exports, &Timing::cpu)};
 }
 

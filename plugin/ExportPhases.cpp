@@ -90,6 +90,9 @@ int16_t CheckMode(const ExportRecord* record) {
 void DispatchExportStart(SGlobals* globals) {
     RequireSession(globals);
     if (CheckStore(globals, SetExportFile(globals)) && CheckStore(globals, _exp::OpenExportFile(globals))) {
+        // Prepared while the file is written, and started only once it is published.
+        const std::string path(globals->aPath);
+        _sys::CCompanionStart companion(path);
         bool exported = false;
         {
             // Only while the file is written: the companion starts with the host's own mask.
@@ -99,8 +102,7 @@ void DispatchExportStart(SGlobals* globals) {
         // Closed whether or not the image was written; the companion only ever sees a complete, closed file.
         const bool closed = CheckStore(globals, _exp::CloseExportFile(globals));
         if (closed && exported && CheckStore(globals, _exp::PublishExportFile(globals))) {
-            const std::string path(globals->aPath);
-            if (!CheckStore(globals, _sys::StartApplication(path))) {
+            if (!CheckStore(globals, companion.Start())) {
                 // Kept for the user, but no companion is coming for it: the next export may remove it.
                 _sys::ForgetAwaitedFile(path);
             }

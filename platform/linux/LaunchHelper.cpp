@@ -1,5 +1,7 @@
 #include "platform/linux/LaunchHelper.h"
 
+#include "platform/linux/LaunchGoAhead.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -20,13 +22,14 @@ using CClock = std::chrono::steady_clock;
 
 const char* const pcLAUNCHER_NAME = QUENFIELD_LAUNCHER_NAME;
 const char* const pcDEV_NULL = "/dev/null";
-const int iFIRST_CLOSED = 3;
+const int iFIRST_CLOSED = iGO_AHEAD_DESCRIPTOR + 1;
 const milliseconds rPOLL_FALLBACK(1);
 
-// The spawn's attributes and file actions, released however the spawn went.
+// The spawn's attributes and file actions, released however the spawn went. The pipe's end is put in place
+// first, so that the standard streams opened after it cannot close it, whatever its number.
 class CSpawnSetup {
 public:
-    explicit CSpawnSetup(const sigset_t& mask)
+    CSpawnSetup(const sigset_t& mask, int goAhead)
         : bAttributes(posix_spawnattr_init(&rAttributes) == 0),
           bActions(posix_spawn_file_actions_init(&rActions) == 0) {
         sigset_t all;
@@ -36,6 +39,7 @@ public:
             posix_spawnattr_setflags(&rAttributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0 &&
             posix_spawnattr_setsigmask(&rAttributes, &mask) == 0 &&
             posix_spawnattr_setsigdefault(&rAttributes, &all) == 0 &&
+            posix_spawn_file_actions_adddup2(&rActions, goAhead, iGO_AHEAD_DESCRIPTOR) == 0 &&
             posix_spawn_file_actions_addopen(&rActions, STDIN_FILENO, pcDEV_NULL, O_RDWR, 0) == 0 &&
             posix_spawn_file_actions_adddup2(&rActions, STDIN_FILENO, STDOUT_FILENO) == 0 &&
             posix_spawn_file_actions_adddup2(&rActions, STDIN_FILENO, STDERR_FILENO) == 0 &&
@@ -113,32 +117,72 @@ bool AwaitExit(pid_t pid, CClock::time_point deadline) {
     }
 }
 
-} // namespace
-
-namespace _sys {
-
-bool RunLaunchHelper(const char* entry, const char* file, const sigset_t& mask, CClock::time_point deadline) {
-    std::string launcher = LauncherPath();
-    if (launcher.empty()) {
-        return false;
-    }
-    const CSpawnSetup setup(mask);
-    char* const argv[] = {launcher.data(), const_cast<char*>(entry), const_cast<char*>(file), nullptr};
-    pid_t pid = -1;
-    if (!setup.Spawn(pid, argv)) {
-        return false;
-    }
-    const bool ended = AwaitExit(pid, deadline);
-    if (!ended) {
-        kill(pid, SIGKILL);
-    }
+// Gone without a status when the host ignores SIGCHLD: the kernel reaped it, and only its ending counts.
+bool Reap(pid_t pid) {
     int status = 0;
     pid_t reaped = -1;
     do {
         reaped = waitpid(pid, &status, 0);
     } while (reaped < 0 && errno == EINTR);
-    // Gone without a status when the host ignores SIGCHLD: the kernel reaped it, and only its ending counts.
-    return ended && (reaped < 0 || (WIFEXITED(status) && WEXITSTATUS(status) == 0));
+    return reaped < 0 || (WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// A launcher that has died makes the write fail; its SIGPIPE goes to this thread, which blocks it.
+bool Write(int descriptor, char byte) {
+    ssize_t written = -1;
+    do {
+        written = write(descriptor, &byte, 1);
+    } while (written < 0 && errno == EINTR);
+    return written == 1;
+}
+
+} // namespace
+
+namespace _sys {
+
+// Both ends close on exec: the launcher gets the reading one only as the spawn puts it in place.
+CLauncher::CLauncher(const char* entry, const char* file, const sigset_t& mask) {
+    std::string launcher = LauncherPath();
+    int ends[2] = {-1, -1};
+    if (launcher.empty() || pipe2(ends, O_CLOEXEC) != 0) {
+        return;
+    }
+    const CSpawnSetup setup(mask, ends[0]);
+    char* const argv[] = {launcher.data(), const_cast<char*>(entry), const_cast<char*>(file), nullptr};
+    pid_t pid = -1;
+    if (setup.Spawn(pid, argv)) {
+        iProcess = pid;
+        iGoAhead = ends[1];
+    } else {
+        close(ends[1]);
+    }
+    close(ends[0]);
+}
+
+CLauncher::~CLauncher() {
+    if (iGoAhead >= 0) {
+        close(iGoAhead);
+    }
+    if (iProcess > 0) {
+        kill(iProcess, SIGKILL);
+        Reap(iProcess);
+    }
+}
+
+bool CLauncher::Go(CClock::time_point deadline) {
+    if (!Running()) {
+        return false;
+    }
+    const bool told = Write(iGoAhead, cGO_AHEAD);
+    close(iGoAhead);
+    iGoAhead = -1;
+    const bool ended = AwaitExit(iProcess, deadline);
+    if (!ended) {
+        kill(iProcess, SIGKILL);
+    }
+    const bool succeeded = Reap(iProcess);
+    iProcess = -1;
+    return told && ended && succeeded;
 }
 
 } // namespace _sys

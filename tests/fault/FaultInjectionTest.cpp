@@ -27,6 +27,7 @@ const size_t uiBUFFER_BYTES = 65536;
 
 class FaultInjection : public testhost::ExportScene {
 protected:
+    FaultInjection() { WarmUpLaunch(); }
     ~FaultInjection() override {
         faults::FailAllocationsFrom(0);
         faults::FailClosesUnder("");

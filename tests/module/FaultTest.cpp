@@ -32,7 +32,10 @@ using testhost::IsEmpty;
 using testhost::rcSTALE_REGION;
 using testhost::TestHost;
 
-class Fault : public testhost::ExportScene {};
+class Fault : public testhost::ExportScene {
+protected:
+    Fault() { WarmUpLaunch(); }
+};
 
 bool SizeSignalBlockedOrPending() {
     sigset_t blocked;

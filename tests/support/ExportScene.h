@@ -6,6 +6,7 @@
 #include "FakeCompanion.h"
 #include "PluginModule.h"
 #include "TestFiles.h"
+#include "TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -46,10 +47,20 @@ protected:
 
 class ExportScene : public ExportFolders {
 protected:
-    // A launch would have been recorded by now: the companion starts within milliseconds.
+    // A launch would have been recorded by now: the companion starts within milliseconds. A launcher still
+    // there, started for a file that did not come, counts too.
     bool Launched() const {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        return companion.Started();
+        return companion.Started() || !testfiles::ChildProcesses().empty();
+    }
+
+    // The launch's lookup begins with every export that opens its file, and GIO's first one sets up a watch
+    // on the data folders (descriptors and a thread) that stays with the process: an export failed by the
+    // host, which launches nothing, lets that happen before a test counts what an export leaves.
+    void WarmUpLaunch() {
+        TestHost host(Document(plugInModeRGBColor, 8, 3, 1, 1, "WarmUp"));
+        host.FailAt(0, exportErrWriteFailed);
+        host.Export(module);
     }
 
     testfiles::FakeCompanion companion{scratch.Join("data")};

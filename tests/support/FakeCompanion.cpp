@@ -7,6 +7,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace testfiles {
 
@@ -83,6 +84,30 @@ std::optional<std::vector<std::string>> FakeCompanion::WaitForArguments() const 
         arguments.push_back(line);
     }
     return arguments;
+}
+
+// The parent's number is the second field after the name, which may hold spaces and parentheses itself.
+std::vector<pid_t> ChildProcesses() {
+    std::vector<pid_t> children;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        const std::string text = ReadText(entry.path().string() + "/stat"); // empty when gone meanwhile
+        const size_t nameEnd = text.rfind(')');
+        if (nameEnd == std::string::npos) {
+            continue;
+        }
+        std::istringstream fields(text.substr(nameEnd + 1));
+        std::string state;
+        pid_t parent = 0;
+        if (fields >> state >> parent && parent == getpid()) {
+            children.push_back(std::stoi(name));
+        }
+    }
+    return children;
 }
 
 } // namespace testfiles

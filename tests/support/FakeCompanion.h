@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace testfiles {
@@ -33,6 +34,9 @@ private:
     std::string mask;
     std::string descriptors;
 };
+
+// The processes whose parent is this one, zombies included: a launcher left behind shows here.
+std::vector<pid_t> ChildProcesses();
 
 } // namespace testfiles
 
