@@ -247,7 +247,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 result = host.Call(selector);
             }
             const std::string descriptorChange =
-                host::DescriptorDifference(descriptors, host::OpenDescriptors());
+                host::DescriptorDifference(descriptors, host::AwaitDescriptors(descriptors));
             Require(descriptorChange.empty(), at + ": " + descriptorChange);
             Require(host::handles::Locked() == 0, at + ": a handle was left locked");
             CheckCall(s, setup, entries, host, selector, before, result, at);

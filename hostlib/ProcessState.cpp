@@ -2,6 +2,7 @@
 
 #include "HostHandles.h"
 
+#include <chrono>
 #include <climits>
 #include <clocale>
 #include <csignal>
@@ -10,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <thread>
 #include <unistd.h>
 
 namespace host {
@@ -68,6 +70,16 @@ std::map<int, std::string> OpenDescriptors() {
     return fds;
 }
 
+std::map<int, std::string> AwaitDescriptors(const std::map<int, std::string>& before) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    std::map<int, std::string> now = OpenDescriptors();
+    while (now != before && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        now = OpenDescriptors();
+    }
+    return now;
+}
+
 std::string DescriptorDifference(const std::map<int, std::string>& before,
                                  const std::map<int, std::string>& after) {
     for (const auto& [fd, target] : after) {
@@ -102,6 +114,12 @@ ProcessState ProcessState::Now() {
     sigset_t mask;
     pthread_sigmask(SIG_SETMASK, nullptr, &mask);
     state.signalMask = MaskText(mask);
+    return state;
+}
+
+ProcessState ProcessState::After(const ProcessState& before) {
+    ProcessState state = Now();
+    state.descriptors = AwaitDescriptors(before.descriptors);
     return state;
 }
 

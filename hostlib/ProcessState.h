@@ -13,6 +13,11 @@ namespace host {
 // list is read is left out.
 std::map<int, std::string> OpenDescriptors();
 
+// The open descriptors once they are before's again, or as they are after a short while. A library's worker
+// thread may close what a call used a moment after the call has returned (GLib frees a finished request, and
+// the main context it answered into, on its own thread): a descriptor still open after that moment was left.
+std::map<int, std::string> AwaitDescriptors(const std::map<int, std::string>& before);
+
 // The first descriptor opened, closed or pointed elsewhere between two lists, in words; empty when none was.
 std::string DescriptorDifference(const std::map<int, std::string>& before,
                                  const std::map<int, std::string>& after);
@@ -26,6 +31,8 @@ struct ProcessState {
     std::string signalMask;
 
     static ProcessState Now();
+    // Now, with the descriptors awaited as AwaitDescriptors does.
+    static ProcessState After(const ProcessState& before);
 };
 
 // The first difference between two states, in words; empty when they are the same.

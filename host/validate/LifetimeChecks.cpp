@@ -67,7 +67,7 @@ void LoadUnload(const CheckContext& context, bool compareProcess) {
             warm = ProcessState::Now();
             continue;
         }
-        const std::string difference = Difference(warm, ProcessState::Now());
+        const std::string difference = Difference(warm, ProcessState::After(warm));
         Expect(difference.empty(), what + ": the process compared with after the first load", "the same",
                difference);
     }
@@ -166,7 +166,7 @@ void ProcessStateKept(const CheckContext& context) {
     for (const auto& [what, run] : exports) {
         const ProcessState before = ProcessState::Now();
         run();
-        const std::string difference = Difference(before, ProcessState::Now());
+        const std::string difference = Difference(before, ProcessState::After(before));
         Expect(difference.empty(), std::string(what) + ": the host's process afterwards", "as before",
                difference);
     }

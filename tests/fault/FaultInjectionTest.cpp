@@ -61,7 +61,7 @@ TEST_P(NoMemoryForTheBuffer, GivesNoMemoryAndReleasesEverything) {
 
     EXPECT_EQ(result, exportErrNoMemory);
     EXPECT_EQ(faults::FailedAllocations(), 1u) << "the buffer's allocation was not the one that failed";
-    EXPECT_EQ(host::OpenDescriptors(), before);
+    EXPECT_EQ(host::AwaitDescriptors(before), before);
     EXPECT_TRUE(testhost::IsEmpty(host.Record().theRect32));
     EXPECT_TRUE(host.Requests().empty());
     EXPECT_FALSE(fs::exists(Folder() + "/" + c.file)) << "opened, then removed";
@@ -96,7 +96,7 @@ TEST_F(FaultInjection, AFailedCloseIsAWriteErrorRemovesTheFileAndLaunchesNothing
 
     EXPECT_EQ(result, exportErrWriteFailed);
     EXPECT_EQ(faults::FailedCloses(), 1u);
-    EXPECT_EQ(host::OpenDescriptors(), before) << "the descriptor is gone all the same";
+    EXPECT_EQ(host::AwaitDescriptors(before), before) << "the descriptor is gone all the same";
     EXPECT_TRUE(fs::is_empty(Folder())) << "the disk may have lost what close reported";
     EXPECT_TRUE(testhost::IsEmpty(host.Record().theRect32));
     EXPECT_FALSE(Launched());

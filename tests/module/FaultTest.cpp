@@ -61,7 +61,7 @@ TEST_F(Fault, ADiskThatFillsUpMidExportGivesWriteFailedAndClosesTheFile) {
         const auto before = host::OpenDescriptors();
         const int16_t result = session.Export();
         report.Expect(result == exportErrWriteFailed, "result " + std::to_string(result));
-        report.Expect(host::OpenDescriptors() == before, "a descriptor was left open");
+        report.Expect(host::AwaitDescriptors(before) == before, "a descriptor was left open");
         report.Expect(host.Requests().size() == 5, "the export did not stop at the row that did not fit");
         report.Expect(!fs::exists(FileOf("Full.ppm")), "the partial file stayed");
         report.Expect(IsEmpty(host.Record().theRect32), "the region was not emptied");
@@ -81,7 +81,7 @@ TEST_F(Fault, AFileNameTakenByAFolderGivesOpenFailed) {
     HostSession session(module, host);
     const auto before = host::OpenDescriptors();
     EXPECT_EQ(session.Export(), exportErrOpenFailed);
-    EXPECT_EQ(host::OpenDescriptors(), before);
+    EXPECT_EQ(host::AwaitDescriptors(before), before);
     EXPECT_TRUE(host.Requests().empty());
     EXPECT_TRUE(IsEmpty(host.Record().theRect32));
     EXPECT_EQ(host::handles::Locks(session.Globals()), 0);
@@ -101,7 +101,7 @@ TEST_F(Fault, AReadOnlyExportFolderGivesOpenFailed) {
         const auto before = host::OpenDescriptors();
         const int16_t result = session.Export();
         report.Expect(result == exportErrOpenFailed, "result " + std::to_string(result));
-        report.Expect(host::OpenDescriptors() == before, "a descriptor was left open");
+        report.Expect(host::AwaitDescriptors(before) == before, "a descriptor was left open");
         report.Expect(!fs::exists(FileOf("ReadOnly.ppm")), "a file was created");
         report.Expect(host.Requests().empty(), "pixels were requested");
         return report.Text();
@@ -117,7 +117,7 @@ TEST_F(Fault, AMissingParameterMidExportReleasesTheFileTheRegionAndTheGlobals) {
     HostSession session(module, host);
     const auto before = host::OpenDescriptors();
     EXPECT_EQ(session.Export(), exportErrMissingParameter);
-    EXPECT_EQ(host::OpenDescriptors(), before);
+    EXPECT_EQ(host::AwaitDescriptors(before), before);
     EXPECT_TRUE(IsEmpty(host.Record().theRect32));
     EXPECT_EQ(host::handles::Locks(session.Globals()), 0);
     EXPECT_FALSE(fs::exists(FileOf("Thrown.pfm"))) << "the exception's way out leaves no file either";
